@@ -1,0 +1,17 @@
+# The codec libraries: Debian's packages natively; for MinGW, Debian's zlib
+# and the static builds that scripts/bootstrap leaves in build/mingw-deps.
+find_package(ZLIB REQUIRED)
+find_package(BZip2 REQUIRED)
+find_package(LibLZMA REQUIRED)
+find_path(WAVPACK_INCLUDE_DIR wavpack/wavpack.h REQUIRED)
+find_library(WAVPACK_LIBRARY NAMES wavpack REQUIRED)
+add_library(WavPack::WavPack UNKNOWN IMPORTED)
+set_target_properties(WavPack::WavPack PROPERTIES IMPORTED_LOCATION ${WAVPACK_LIBRARY}
+                      INTERFACE_INCLUDE_DIRECTORIES ${WAVPACK_INCLUDE_DIR})
+
+if(NOT ZEPHORA_FUZZ)
+  # GoogleTest from Debian's sources, built with our compiler.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()

@@ -1,0 +1,47 @@
+// One text domain: its folder, its language and its catalog once opened.
+#pragma once
+
+#include <string>
+
+#include "i18n/file_locator.h"
+#include "platform/text.h"
+
+namespace zephora {
+
+using MessageBoxHandler = void (*)(const Text& caption, const Text& text);
+
+class TDomain {
+ public:
+  TDomain(TFileLocator& locator, MessageBoxHandler& messageBox)
+      : locator_(locator), messageBox_(messageBox) {}
+  ~TDomain() { CloseMoFile(); }
+  TDomain(const TDomain&) = delete;
+  TDomain& operator=(const TDomain&) = delete;
+
+  // The translation of a UTF-8 key, or the key itself.
+  std::string gettext(const std::string& key);
+  // A header field of the catalog; empty when absent or when there is none.
+  Text GetTranslationProperty(const Text& name);
+
+  void SetDirectory(const Text& directory);
+  void SetLanguageCode(const Text& code);
+  void SetFilename(const Text& filename);
+
+  Text Domain;
+  Text vDirectory;
+  Text curlang;
+  Text SpecificFilename;
+  TMoFile* mofile = nullptr;
+  bool OpenHasFailedBefore = false;
+  bool Enabled = true;
+
+ private:
+  void OpenMoFile();
+  void CloseMoFile();
+  Text CatalogPath(const Text& code) const;
+
+  TFileLocator& locator_;
+  MessageBoxHandler& messageBox_;
+};
+
+}  // namespace zephora

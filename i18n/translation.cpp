@@ -1,0 +1,133 @@
+#include "i18n/translation.h"
+
+#include <algorithm>
+#include <mutex>
+#include <shared_mutex>
+
+#include "i18n/language.h"
+#include "platform/path.h"
+#include "platform/process.h"
+
+namespace zephora {
+namespace {
+
+TTranslationInstance* gDefaultInstance = nullptr;
+
+// The domains searched for library texts, with their own lock.
+struct LibraryTextDomainList {
+  std::vector<Text> domains{u"default"};
+  std::shared_mutex lock;
+};
+LibraryTextDomainList* gLibraryTextDomains = nullptr;
+
+std::string KeyFor(const Text& text) {
+  std::string key = ToUtf8(text);
+  key.erase(std::remove(key.begin(), key.end(), '\r'), key.end());
+  return key;
+}
+
+}  // namespace
+
+TTranslationInstance::TTranslationInstance(TFileLocator& locator, const Text& executableFolder)
+    : CreatorThread(CurrentThreadId()),
+      DefaultDomainDirectory(IncludeTrailingSeparator(executableFolder) + u"locale"),
+      locator_(locator),
+      messageBox_(&ShowPlainMessageBox) {
+  UseLanguage(Text());
+  bindtextdomain(u"default", DefaultDomainDirectory);
+  textdomain(u"default");
+}
+
+TTranslationInstance::~TTranslationInstance() = default;
+
+TDomain& TTranslationInstance::getdomain(const Text& name) {
+  auto& slot = domainlist[name];
+  if (!slot) {
+    slot = std::make_unique<TDomain>(locator_, messageBox_);
+    slot->Domain = name;
+    slot->SetDirectory(DefaultDomainDirectory);
+    slot->SetLanguageCode(curlang);
+  }
+  return *slot;
+}
+
+Text TTranslationInstance::gettext(const Text& text) { return dgettext(curmsgdomain, text); }
+
+Text TTranslationInstance::dgettext(const Text& domain, const Text& text) {
+  if (!Enabled) return text;
+  return FromUtf8(getdomain(domain).gettext(KeyFor(text)));
+}
+
+void TTranslationInstance::bindtextdomain(const Text& domain, const Text& folder) {
+  getdomain(domain).SetDirectory(folder);
+}
+
+void TTranslationInstance::textdomain(const Text& domain) { curmsgdomain = domain; }
+
+Text TTranslationInstance::GetTranslationProperty(const Text& name) {
+  TDomain& domain = getdomain(curmsgdomain);
+  if (domain.mofile == nullptr && !domain.OpenHasFailedBefore) domain.gettext(std::string());
+  return domain.GetTranslationProperty(name);
+}
+
+void TTranslationInstance::UseLanguage(const Text& code) {
+  Text language = code;
+  if (language.empty()) {
+    const auto lang = EnvironmentVariable(u"LANG");
+    language = lang && !lang->empty() ? *lang : PlatformLanguage();
+    language = language.substr(0, language.find(u'.'));
+  }
+  curlang = language;
+  for (auto& [name, domain] : domainlist) domain->SetLanguageCode(curlang);
+  for (ILanguageListener* listener : fWhenNewLanguageListeners) listener->LanguageChanged(curlang);
+}
+
+void TTranslationInstance::RegisterWhenNewLanguageListener(ILanguageListener* listener) {
+  fWhenNewLanguageListeners.push_back(listener);
+}
+
+void TTranslationInstance::UnregisterWhenNewLanguageListener(ILanguageListener* listener) {
+  std::erase(fWhenNewLanguageListeners, listener);
+}
+
+TranslationLayer::TranslationLayer() : TranslationLayer(ExecutablePath()) {}
+
+TranslationLayer::TranslationLayer(const Text& executablePath)
+    : locator_(std::make_unique<TFileLocator>(executablePath)) {
+  gLibraryTextDomains = new LibraryTextDomainList();
+  gDefaultInstance = new TTranslationInstance(*locator_, ExtractFilePath(executablePath));
+}
+
+TranslationLayer::~TranslationLayer() {
+  delete gDefaultInstance;
+  gDefaultInstance = nullptr;
+  delete gLibraryTextDomains;
+  gLibraryTextDomains = nullptr;
+}
+
+TTranslationInstance* DefaultInstance() { return gDefaultInstance; }
+
+Text _(const Text& text) {
+  if (gDefaultInstance == nullptr) return text;
+  return gDefaultInstance->gettext(text);
+}
+
+void UseLanguage(const Text& code) {
+  if (gDefaultInstance != nullptr) gDefaultInstance->UseLanguage(code);
+}
+
+Text GetTranslationProperty(const Text& name) {
+  return gDefaultInstance ? gDefaultInstance->GetTranslationProperty(name) : Text();
+}
+
+Text LibraryTextLookup(const Text& text) {
+  if (text.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr) return text;
+  std::shared_lock lock(gLibraryTextDomains->lock);
+  for (const Text& domain : gLibraryTextDomains->domains) {
+    Text result = gDefaultInstance->dgettext(domain, text);
+    if (result != text) return result;
+  }
+  return text;
+}
+
+}  // namespace zephora

@@ -1,0 +1,86 @@
+// The translation layer: `_` for the texts the program composes, and the
+// lookup behind the library-text loaders (resource_strings.h).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "i18n/domain.h"
+#include "i18n/file_locator.h"
+#include "platform/text.h"
+
+namespace zephora {
+
+class ILanguageListener {
+ public:
+  virtual ~ILanguageListener() = default;
+  virtual void LanguageChanged(const Text& code) = 0;
+};
+
+class TTranslationInstance {
+ public:
+  TTranslationInstance(TFileLocator& locator, const Text& executableFolder);
+  ~TTranslationInstance();
+  TTranslationInstance(const TTranslationInstance&) = delete;
+  TTranslationInstance& operator=(const TTranslationInstance&) = delete;
+
+  Text gettext(const Text& text);
+  Text dgettext(const Text& domain, const Text& text);
+  void bindtextdomain(const Text& domain, const Text& folder);
+  void textdomain(const Text& domain);
+  Text GetTranslationProperty(const Text& name);
+  void UseLanguage(const Text& code);
+  Text GetCurrentLanguage() const { return curlang; }
+
+  void RegisterWhenNewLanguageListener(ILanguageListener* listener);
+  void UnregisterWhenNewLanguageListener(ILanguageListener* listener);
+
+  // Test hook: where the "Localization problem" box goes.
+  void SetMessageBoxHandler(MessageBoxHandler handler) { messageBox_ = handler; }
+
+  std::uint64_t CreatorThread;
+  bool Enabled = true;
+  Text curlang;
+  Text curmsgdomain = u"default";
+  Text DefaultDomainDirectory;
+
+ private:
+  TDomain& getdomain(const Text& name);
+
+  TFileLocator& locator_;
+  MessageBoxHandler messageBox_;
+  std::map<Text, std::unique_ptr<TDomain>> domainlist;
+  std::vector<ILanguageListener*> fWhenNewLanguageListeners;
+};
+
+// Sets the layer up for the program's lifetime (construct it before anything
+// that needs a text) and takes it down in the reverse order.
+class TranslationLayer {
+ public:
+  explicit TranslationLayer(const Text& executablePath);
+  TranslationLayer();  // for the running executable
+  ~TranslationLayer();
+  TranslationLayer(const TranslationLayer&) = delete;
+  TranslationLayer& operator=(const TranslationLayer&) = delete;
+
+  TFileLocator& Locator() { return *locator_; }
+
+ private:
+  std::unique_ptr<TFileLocator> locator_;
+};
+
+// The default instance while a TranslationLayer exists; null otherwise.
+TTranslationInstance* DefaultInstance();
+
+// Translation of a Dutch source text into the language in force.
+Text _(const Text& text);
+// Sets the language in force; an empty code chooses from the environment.
+void UseLanguage(const Text& code);
+Text GetTranslationProperty(const Text& name);
+
+// Library-text lookup: each domain of the library list in turn.
+Text LibraryTextLookup(const Text& text);
+
+}  // namespace zephora

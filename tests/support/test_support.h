@@ -1,0 +1,38 @@
+// Shared helpers for the test programs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/text.h"
+
+namespace zephora::test {
+
+// A path of the build machine (a Unix path) as the program under test sees
+// it: unchanged natively, on Wine's drive Z: under Windows.
+std::filesystem::path HostPath(const std::string& unixPath);
+
+// The source tree, from ZEPHORA_SOURCE_DIR.
+std::filesystem::path SourcePath(const std::string& relative);
+
+Text ToText(const std::filesystem::path& path);
+
+// A fresh, empty folder that is removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+}  // namespace zephora::test
