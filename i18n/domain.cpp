@@ -13,7 +13,8 @@ std::string WithCrLf(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+      out += '\r';
     out += text[i];
   }
   return out;
@@ -29,7 +30,8 @@ void TDomain::OpenMoFile() {
   Text candidate = SpecificFilename;
   if (candidate.empty()) {
     candidate = CatalogPath(curlang);
-    if (!locator_.FileExists(candidate)) candidate = CatalogPath(curlang.substr(0, 2));
+    if (!locator_.FileExists(candidate))
+      candidate = CatalogPath(curlang.substr(0, 2));
   }
   if (!locator_.FileExists(candidate)) {
     OpenHasFailedBefore = true;
@@ -60,26 +62,33 @@ void TDomain::CloseMoFile() {
 }
 
 std::string TDomain::gettext(const std::string& key) {
-  if (!Enabled) return WithCrLf(key);
-  if (mofile == nullptr && !OpenHasFailedBefore) OpenMoFile();
+  if (!Enabled)
+    return WithCrLf(key);
+  if (mofile == nullptr && !OpenHasFailedBefore)
+    OpenMoFile();
   if (mofile != nullptr && Enabled) {
-    if (const auto found = mofile->Translate(key)) return WithCrLf(*found);
+    if (const auto found = mofile->Translate(key))
+      return WithCrLf(*found);
   }
   return WithCrLf(key);
 }
 
 Text TDomain::GetTranslationProperty(const Text& name) {
-  if (mofile == nullptr) return Text();
+  if (mofile == nullptr)
+    return Text();
   const auto header = mofile->Translate("");
-  if (!header) return Text();
+  if (!header)
+    return Text();
   const Text prefix = AsciiUpper(name) + u": ";
   const Text text = FromUtf8(*header);
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find_first_of(u"\r\n", start);
-    if (end == Text::npos) end = text.size();
+    if (end == Text::npos)
+      end = text.size();
     const TextView line = TextView(text).substr(start, end - start);
-    if (line.size() >= prefix.size() && EqualsIgnoreAsciiCase(line.substr(0, prefix.size()), prefix)) {
+    if (line.size() >= prefix.size() &&
+        EqualsIgnoreAsciiCase(line.substr(0, prefix.size()), prefix)) {
       return Trim(line.substr(prefix.size()));
     }
     start = end + 1;

@@ -33,8 +33,10 @@ Text Format(TextView format, std::initializer_list<FormatArg> args) {
     if ((kind == u'd' || kind == u'u') && std::holds_alternative<long long>(value)) {
       Text digits = ToText(std::get<long long>(value));
       const bool negative = !digits.empty() && digits[0] == u'-';
-      if (negative) digits.erase(0, 1);
-      while (static_cast<int>(digits.size()) < precision) digits.insert(0, 1, u'0');
+      if (negative)
+        digits.erase(0, 1);
+      while (static_cast<int>(digits.size()) < precision)
+        digits.insert(0, 1, u'0');
       out += negative ? u"-" + digits : digits;
     } else if (kind == u'x' && std::holds_alternative<long long>(value)) {
       out += ToHexText(static_cast<unsigned long long>(std::get<long long>(value)) & 0xFFFFFFFFull,

@@ -20,7 +20,8 @@ constexpr LocaleCode kFallback[] = {
 
 Text LanguageForLocaleId(std::uint32_t localeId) {
   for (const auto& entry : kFallback) {
-    if (entry.id == localeId) return entry.code;
+    if (entry.id == localeId)
+      return entry.code;
   }
   return u"C";
 }

@@ -5,7 +5,8 @@ namespace zephora {
 
 Text PlatformLanguage() {
   for (const char16_t* name : {u"LC_ALL", u"LC_MESSAGES"}) {
-    if (const auto value = EnvironmentVariable(name); value && !value->empty()) return *value;
+    if (const auto value = EnvironmentVariable(name); value && !value->empty())
+      return *value;
   }
   return u"C";
 }

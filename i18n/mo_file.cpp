@@ -18,9 +18,11 @@ constexpr std::uint32_t kMagicSwapped = 0xDE120495;
 int CompareKeys(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
   if (n > 0) {
-    if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return c;
+    if (const int c = std::memcmp(a.data(), b.data(), n); c != 0)
+      return c;
   }
-  if (a.size() == b.size()) return 0;
+  if (a.size() == b.size())
+    return 0;
   return a.size() < b.size() ? -1 : 1;
 }
 
@@ -66,7 +68,8 @@ void TMoFile::ReadHeader(const Text& displayPath) {
   startindex_ = 0;
   if (count_ > 0) {
     startindex_ = 1;
-    while (startindex_ <= count_ / 2) startindex_ *= 2;
+    while (startindex_ <= count_ / 2)
+      startindex_ *= 2;
   }
   startstep_ = startindex_ / 2;
 }
@@ -85,20 +88,24 @@ std::optional<std::string_view> TMoFile::Entry(std::uint32_t table, std::uint32_
   }
   const std::uint32_t length = Word(at);
   const std::uint32_t offset = Word(at + 4);
-  if (!reader.Has(offset, length)) return std::nullopt;
+  if (!reader.Has(offset, length))
+    return std::nullopt;
   return bytes_.substr(offset, length);
 }
 
 std::optional<std::string_view> TMoFile::Translate(std::string_view key) const {
-  if (count_ == 0) return std::nullopt;
+  if (count_ == 0)
+    return std::nullopt;
   std::uint32_t i = startindex_;
   std::uint32_t step = startstep_;
   for (;;) {
     // A damaged table entry reads as empty, which keeps the search finite.
     const std::string_view original = Entry(originals_, i).value_or(std::string_view());
     const int order = CompareKeys(key, original);
-    if (order == 0) return Entry(translations_, i);
-    if (step == 0) return std::nullopt;
+    if (order == 0)
+      return Entry(translations_, i);
+    if (step == 0)
+      return std::nullopt;
     if (order < 0) {
       i = i < 1 + step ? 1 : i - step;
     } else {

@@ -41,9 +41,9 @@ class TMoFile {
   MappedFile mapping_;
   std::string_view bytes_;
   bool doswap_ = false;
-  std::uint32_t count_ = 0;           // N
-  std::uint32_t originals_ = 0;       // O
-  std::uint32_t translations_ = 0;    // T
+  std::uint32_t count_ = 0;         // N
+  std::uint32_t originals_ = 0;     // O
+  std::uint32_t translations_ = 0;  // T
   std::uint32_t startindex_ = 0;
   std::uint32_t startstep_ = 0;
 };

@@ -42,14 +42,17 @@ ResourceModule::~ResourceModule() {
 
 Text ResourceModule::Load(std::uint32_t identifier) const {
   for (const ResourceText& entry : texts_) {
-    if (entry.identifier == identifier) return entry.text;
+    if (entry.identifier == identifier)
+      return entry.text;
   }
   return Text();
 }
 
 Text LoadResString(const ResStringRec* record) {
-  if (record == nullptr) return Text();
-  if (record->identifier >= 65536) return u"ERROR";
+  if (record == nullptr)
+    return Text();
+  if (record->identifier >= 65536)
+    return u"ERROR";
   Text text = record->module != nullptr ? record->module->Load(record->identifier) : Text();
   return OnCreatorThread() ? LibraryTextLookup(text) : text;
 }
@@ -61,7 +64,8 @@ Text LoadStr(std::uint32_t identifier) {
     std::lock_guard guard(registry.lock);
     for (const ResourceModule* module : registry.modules) {
       text = module->Load(identifier);
-      if (!text.empty()) break;
+      if (!text.empty())
+        break;
     }
   }
   return LibraryTextLookup(text);

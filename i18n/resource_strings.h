@@ -50,7 +50,9 @@ Text LoadStr(std::uint32_t identifier);
 Text FmtLoadStr(std::uint32_t identifier, std::initializer_list<FormatArg> args);
 
 // Shorthands for the code that uses a record.
-inline Text LoadResString(const ResStringRec& record) { return LoadResString(&record); }
+inline Text LoadResString(const ResStringRec& record) {
+  return LoadResString(&record);
+}
 inline Text FormatResString(const ResStringRec& record, std::initializer_list<FormatArg> args) {
   return Format(LoadResString(&record), args);
 }

@@ -51,10 +51,13 @@ TDomain& TTranslationInstance::getdomain(const Text& name) {
   return *slot;
 }
 
-Text TTranslationInstance::gettext(const Text& text) { return dgettext(curmsgdomain, text); }
+Text TTranslationInstance::gettext(const Text& text) {
+  return dgettext(curmsgdomain, text);
+}
 
 Text TTranslationInstance::dgettext(const Text& domain, const Text& text) {
-  if (!Enabled) return text;
+  if (!Enabled)
+    return text;
   return FromUtf8(getdomain(domain).gettext(KeyFor(text)));
 }
 
@@ -62,11 +65,14 @@ void TTranslationInstance::bindtextdomain(const Text& domain, const Text& folder
   getdomain(domain).SetDirectory(folder);
 }
 
-void TTranslationInstance::textdomain(const Text& domain) { curmsgdomain = domain; }
+void TTranslationInstance::textdomain(const Text& domain) {
+  curmsgdomain = domain;
+}
 
 Text TTranslationInstance::GetTranslationProperty(const Text& name) {
   TDomain& domain = getdomain(curmsgdomain);
-  if (domain.mofile == nullptr && !domain.OpenHasFailedBefore) domain.gettext(std::string());
+  if (domain.mofile == nullptr && !domain.OpenHasFailedBefore)
+    domain.gettext(std::string());
   return domain.GetTranslationProperty(name);
 }
 
@@ -78,8 +84,10 @@ void TTranslationInstance::UseLanguage(const Text& code) {
     language = language.substr(0, language.find(u'.'));
   }
   curlang = language;
-  for (auto& [name, domain] : domainlist) domain->SetLanguageCode(curlang);
-  for (ILanguageListener* listener : fWhenNewLanguageListeners) listener->LanguageChanged(curlang);
+  for (auto& [name, domain] : domainlist)
+    domain->SetLanguageCode(curlang);
+  for (ILanguageListener* listener : fWhenNewLanguageListeners)
+    listener->LanguageChanged(curlang);
 }
 
 void TTranslationInstance::RegisterWhenNewLanguageListener(ILanguageListener* listener) {
@@ -105,15 +113,19 @@ TranslationLayer::~TranslationLayer() {
   gLibraryTextDomains = nullptr;
 }
 
-TTranslationInstance* DefaultInstance() { return gDefaultInstance; }
+TTranslationInstance* DefaultInstance() {
+  return gDefaultInstance;
+}
 
 Text _(const Text& text) {
-  if (gDefaultInstance == nullptr) return text;
+  if (gDefaultInstance == nullptr)
+    return text;
   return gDefaultInstance->gettext(text);
 }
 
 void UseLanguage(const Text& code) {
-  if (gDefaultInstance != nullptr) gDefaultInstance->UseLanguage(code);
+  if (gDefaultInstance != nullptr)
+    gDefaultInstance->UseLanguage(code);
 }
 
 Text GetTranslationProperty(const Text& name) {
@@ -121,11 +133,13 @@ Text GetTranslationProperty(const Text& name) {
 }
 
 Text LibraryTextLookup(const Text& text) {
-  if (text.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr) return text;
+  if (text.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr)
+    return text;
   std::shared_lock lock(gLibraryTextDomains->lock);
   for (const Text& domain : gLibraryTextDomains->domains) {
     Text result = gDefaultInstance->dgettext(domain, text);
-    if (result != text) return result;
+    if (result != text)
+      return result;
   }
   return text;
 }

@@ -21,7 +21,8 @@ class ByteReader {
   std::size_t Remaining() const { return position_ <= size_ ? size_ - position_ : 0; }
   bool Ok() const { return ok_; }
   void Seek(std::size_t position) {
-    if (position > size_) ok_ = false;
+    if (position > size_)
+      ok_ = false;
     position_ = position;
   }
   void Skip(std::size_t count) { Seek(Remaining() >= count ? position_ + count : size_ + 1); }
@@ -65,7 +66,8 @@ class ByteReader {
   }
   std::uint64_t Load(std::size_t offset, std::size_t width) const {
     std::uint64_t value = 0;
-    for (std::size_t i = width; i-- > 0;) value = (value << 8) | data_[offset + i];
+    for (std::size_t i = width; i-- > 0;)
+      value = (value << 8) | data_[offset + i];
     return value;
   }
 

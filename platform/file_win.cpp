@@ -8,9 +8,13 @@
 namespace zephora {
 namespace {
 
-HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE H(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 
-int LastError() { return static_cast<int>(GetLastError()); }
+int LastError() {
+  return static_cast<int>(GetLastError());
+}
 
 }  // namespace
 
@@ -36,7 +40,8 @@ int File::Open(const Text& path, FileMode mode) {
   }
   const HANDLE h = CreateFileW(ToWide(path).c_str(), access, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
+  if (h == INVALID_HANDLE_VALUE)
+    return LastError();
   handle_ = reinterpret_cast<std::intptr_t>(h);
   return 0;
 }
@@ -52,7 +57,8 @@ int File::Read(void* buffer, std::size_t size, std::size_t& done) {
   DWORD got = 0;
   const DWORD want = size > UINT_MAX ? UINT_MAX : static_cast<DWORD>(size);
   done = 0;
-  if (!ReadFile(H(handle_), buffer, want, &got, nullptr)) return LastError();
+  if (!ReadFile(H(handle_), buffer, want, &got, nullptr))
+    return LastError();
   done = got;
   return 0;
 }
@@ -70,7 +76,8 @@ int File::Write(const void* buffer, std::size_t size) {
   while (size > 0) {
     const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(H(handle_), p, want, &written, nullptr)) return LastError();
+    if (!WriteFile(H(handle_), p, want, &written, nullptr))
+      return LastError();
     p += written;
     size -= written;
   }
@@ -84,13 +91,15 @@ int File::Seek(std::int64_t offset) {
 }
 
 int File::SetSize(std::int64_t size) {
-  if (const int error = Seek(size)) return error;
+  if (const int error = Seek(size))
+    return error;
   return SetEndOfFile(H(handle_)) ? 0 : LastError();
 }
 
 int File::Size(std::int64_t& size) const {
   LARGE_INTEGER value;
-  if (!GetFileSizeEx(H(handle_), &value)) return LastError();
+  if (!GetFileSizeEx(H(handle_), &value))
+    return LastError();
   size = value.QuadPart;
   return 0;
 }

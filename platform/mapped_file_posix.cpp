@@ -36,8 +36,10 @@ MappedFile::Failure MappedFile::Open(const Text& path, int& error) {
 }
 
 void MappedFile::Close() {
-  if (data_ != nullptr) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-  if (file_ != -1) ::close(static_cast<int>(file_));
+  if (data_ != nullptr)
+    ::munmap(const_cast<std::uint8_t*>(data_), size_);
+  if (file_ != -1)
+    ::close(static_cast<int>(file_));
   data_ = nullptr;
   size_ = 0;
   file_ = -1;

@@ -36,9 +36,12 @@ MappedFile::Failure MappedFile::Open(const Text& path, int& error) {
 }
 
 void MappedFile::Close() {
-  if (data_ != nullptr) UnmapViewOfFile(data_);
-  if (mapping_ != -1) CloseHandle(reinterpret_cast<HANDLE>(mapping_));
-  if (file_ != -1) CloseHandle(reinterpret_cast<HANDLE>(file_));
+  if (data_ != nullptr)
+    UnmapViewOfFile(data_);
+  if (mapping_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(mapping_));
+  if (file_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(file_));
   data_ = nullptr;
   size_ = 0;
   mapping_ = file_ = -1;

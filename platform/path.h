@@ -11,7 +11,9 @@ inline constexpr char16_t kPathSeparator = u'\\';
 inline constexpr char16_t kPathSeparator = u'/';
 #endif
 
-inline bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+inline bool IsPathSeparator(char16_t c) {
+  return c == u'\\' || c == u'/';
+}
 
 // Everything up to and including the last separator (or ":"), empty when
 // there is none.

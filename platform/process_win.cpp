@@ -11,8 +11,10 @@ Text ExecutablePath() {
   // Room for 300 characters, grown when the path is longer.
   std::vector<wchar_t> buffer(300);
   for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length < buffer.size()) return FromWide(std::wstring_view(buffer.data(), length));
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length < buffer.size())
+      return FromWide(std::wstring_view(buffer.data(), length));
     buffer.resize(buffer.size() * 2);
   }
 }
@@ -20,14 +22,17 @@ Text ExecutablePath() {
 std::optional<Text> EnvironmentVariable(const Text& name) {
   const std::wstring wname = ToWide(name);
   const DWORD needed = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
-  if (needed == 0) return std::nullopt;
+  if (needed == 0)
+    return std::nullopt;
   std::wstring value(needed, L'\0');
   const DWORD length = GetEnvironmentVariableW(wname.c_str(), value.data(), needed);
   value.resize(length);
   return FromWide(value);
 }
 
-std::uint64_t CurrentThreadId() { return GetCurrentThreadId(); }
+std::uint64_t CurrentThreadId() {
+  return GetCurrentThreadId();
+}
 
 void ShowPlainMessageBox(const Text& caption, const Text& text) {
   MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_OK);

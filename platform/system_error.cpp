@@ -4,7 +4,8 @@ namespace zephora {
 
 Text TrimErrorText(TextView text) {
   size_t end = text.size();
-  while (end > 0 && (text[end - 1] <= u' ' || text[end - 1] == u'.')) --end;
+  while (end > 0 && (text[end - 1] <= u' ' || text[end - 1] == u'.'))
+    --end;
   return Text(text.substr(0, end));
 }
 

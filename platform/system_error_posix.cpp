@@ -5,7 +5,9 @@
 
 namespace zephora {
 
-int LastSystemError() { return errno; }
+int LastSystemError() {
+  return errno;
+}
 
 Text SystemErrorText(int code) {
   char buffer[512];

@@ -109,16 +109,20 @@ bool IsValidUtf8(std::string_view bytes) {
   size_t pos = 0;
   char32_t cp;
   while (pos < bytes.size()) {
-    if (!DecodeUtf8(bytes, pos, cp)) return false;
+    if (!DecodeUtf8(bytes, pos, cp))
+      return false;
   }
   return true;
 }
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
+char16_t AsciiUpper(char16_t c) {
+  return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c;
+}
 
 Text AsciiUpper(TextView text) {
   Text out(text);
-  for (auto& c : out) c = AsciiUpper(c);
+  for (auto& c : out)
+    c = AsciiUpper(c);
   return out;
 }
 
@@ -126,17 +130,22 @@ int CompareIgnoreAsciiCase(TextView a, TextView b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
     const char16_t x = AsciiUpper(a[i]), y = AsciiUpper(b[i]);
-    if (x != y) return x < y ? -1 : 1;
+    if (x != y)
+      return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool EqualsIgnoreAsciiCase(TextView a, TextView b) { return CompareIgnoreAsciiCase(a, b) == 0; }
+bool EqualsIgnoreAsciiCase(TextView a, TextView b) {
+  return CompareIgnoreAsciiCase(a, b) == 0;
+}
 
 Text Trim(TextView text) {
   size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] <= u' ') ++begin;
-  while (end > begin && text[end - 1] <= u' ') --end;
+  while (begin < end && text[begin] <= u' ')
+    ++begin;
+  while (end > begin && text[end - 1] <= u' ')
+    --end;
   return Text(text.substr(begin, end - begin));
 }
 
@@ -151,7 +160,8 @@ Text ToHexText(unsigned long long value, int minDigits) {
     out += u"0123456789abcdef"[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  while (static_cast<int>(out.size()) < minDigits) out += u'0';
+  while (static_cast<int>(out.size()) < minDigits)
+    out += u'0';
   std::reverse(out.begin(), out.end());
   return out;
 }

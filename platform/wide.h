@@ -11,7 +11,11 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide.h is for Windows only")
 
 namespace zephora {
 
-inline std::wstring ToWide(TextView text) { return std::wstring(text.begin(), text.end()); }
-inline Text FromWide(std::wstring_view text) { return Text(text.begin(), text.end()); }
+inline std::wstring ToWide(TextView text) {
+  return std::wstring(text.begin(), text.end());
+}
+inline Text FromWide(std::wstring_view text) {
+  return Text(text.begin(), text.end());
+}
 
 }  // namespace zephora

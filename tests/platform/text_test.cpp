@@ -16,7 +16,7 @@ TEST(Utf8, RoundTripsEveryPlane) {
 
 TEST(Utf8, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");
-  EXPECT_EQ(FromUtf8("\xC0\x80"), u"\uFFFD\uFFFD");           // overlong
+  EXPECT_EQ(FromUtf8("\xC0\x80"), u"\uFFFD\uFFFD");            // overlong
   EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // surrogate
   EXPECT_EQ(ToUtf8(Text(1, char16_t(0xD800))), "\xEF\xBF\xBD");
   EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));

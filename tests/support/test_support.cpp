@@ -13,7 +13,8 @@ std::filesystem::path HostPath(const std::string& unixPath) {
 #ifdef _WIN32
   std::string windows = "Z:" + unixPath;
   for (char& c : windows) {
-    if (c == '/') c = '\\';
+    if (c == '/')
+      c = '\\';
   }
   return std::filesystem::path(windows);
 #else
@@ -23,7 +24,8 @@ std::filesystem::path HostPath(const std::string& unixPath) {
 
 std::filesystem::path SourcePath(const std::string& relative) {
   const char* root = std::getenv("ZEPHORA_SOURCE_DIR");
-  if (root == nullptr) throw std::runtime_error("ZEPHORA_SOURCE_DIR is not set");
+  if (root == nullptr)
+    throw std::runtime_error("ZEPHORA_SOURCE_DIR is not set");
   return HostPath(std::string(root) + "/" + relative);
 }
 
@@ -55,7 +57,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (!out)
+    throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "catalog_bundle.h"
+#include "i18n/file_locator.h"
+#include "tests/i18n/catalogs.h"
+
+namespace zephora {
+namespace {
+
+const char* const kRelative = "locale\\nl\\LC_MESSAGES\\default.mo";
+
+// An "executable" of `lead` filler bytes followed by the appended catalogs.
+std::filesystem::path MakeExecutable(const test::TempDir& dir, size_t lead) {
+  std::string image(lead, 'M');
+  image +=
+      BuildCatalogBundle({{"  locale\\de\\LC_MESSAGES\\default.mo ", test::CatalogBytes("many.mo")},
+                          {kRelative, test::CatalogBytes("basic-be.mo")}});
+  const auto path = dir / "SETUP.EXE";
+  test::WriteFile(path, image);
+  return path;
+}
+
+TEST(AppendedCatalogs, MarkerAcrossABlockBoundaryIsFound) {
+  for (size_t lead : {size_t{1000}, size_t{99990}, size_t{199999 - 38}}) {
+    test::TempDir dir;
+    const TFileLocator locator(test::ToText(MakeExecutable(dir, lead)));
+    ASSERT_EQ(locator.FileList().size(), 2u) << lead;
+    const auto& entry = locator.FileList().at(u"LOCALE/NL/lc_messages/DEFAULT.MO");
+    EXPECT_EQ(entry.offset,
+              static_cast<std::int64_t>(lead + 39 + test::CatalogBytes("many.mo").size()));
+    EXPECT_EQ(entry.size, static_cast<std::int64_t>(test::CatalogBytes("basic-be.mo").size()));
+    EXPECT_TRUE(locator.FileList().count(u"locale\\de\\LC_MESSAGES\\default.mo"));  // trimmed
+  }
+}
+
+TEST(AppendedCatalogs, TranslateLikeCatalogsOnDisk) {
+  test::TempDir dir;
+  const Text executable = test::ToText(MakeExecutable(dir, 5000));
+  TranslationLayer layer(executable);
+  UseLanguage(u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+  UseLanguage(u"de");
+  EXPECT_EQ(_(u"key0010"), u"value0010");
+  EXPECT_TRUE(layer.Locator().FileExists(layer.Locator().BaseDirectory() +
+                                         u"locale/nl/LC_MESSAGES/default.mo"));
+  EXPECT_FALSE(layer.Locator().FileExists(u"elsewhere\\locale\\nl\\LC_MESSAGES\\default.mo"));
+}
+
+TEST(AppendedCatalogs, MarkerAtTheStartOrMissingMeansNone) {
+  test::TempDir dir;
+  const auto atStart = dir / "atstart.exe";
+  test::WriteFile(atStart, BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}}));
+  EXPECT_TRUE(TFileLocator(test::ToText(atStart)).FileList().empty());
+  const auto plain = dir / "plain.exe";
+  test::WriteFile(plain, std::string(300000, 'x'));
+  EXPECT_TRUE(TFileLocator(test::ToText(plain)).FileList().empty());
+  EXPECT_TRUE(TFileLocator(test::ToText(dir / "missing.exe")).FileList().empty());
+}
+
+TEST(AppendedCatalogs, DamagedTableKeepsWhatWasRead) {
+  test::TempDir dir;
+  std::string bundle =
+      BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}, {"second", "x"}});
+  // Make the first entry's link to the second point backwards.
+  const size_t table = 39 + test::CatalogBytes("basic-le.mo").size() + 1;
+  bundle[table] = 1, bundle[table + 1] = 0;
+  const auto path = dir / "damaged.exe";
+  test::WriteFile(path, "MZ" + bundle);
+  const TFileLocator locator(test::ToText(path));
+  EXPECT_LE(locator.FileList().size(), 1u);
+}
+
+}  // namespace
+}  // namespace zephora

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "i18n/errors.h"
+#include "i18n/mo_file.h"
+#include "tests/i18n/catalogs.h"
+
+namespace zephora {
+namespace {
+
+using test::CatalogBytes;
+
+std::string Translation(const TMoFile& catalog, const std::string& key) {
+  const auto found = catalog.Translate(key);
+  return found ? std::string(*found) : std::string("<none>");
+}
+
+TEST(MoFile, BothByteOrdersTranslateAlike) {
+  const std::string little = CatalogBytes("basic-le.mo"), big = CatalogBytes("basic-be.mo");
+  const TMoFile le(little, u"le"), be(big, u"be");
+  EXPECT_FALSE(le.Swapped());
+  EXPECT_TRUE(be.Swapped());
+  for (const char* key :
+       {"WAARSCHUWING", "Bent u zeker ?", "line\nbreak", "Caf\xC3\xA9", "absent"}) {
+    EXPECT_EQ(Translation(le, key), Translation(be, key)) << key;
+  }
+  EXPECT_EQ(Translation(be, "WAARSCHUWING"), "OPGELET");
+  EXPECT_EQ(Translation(be, "Caf\xC3\xA9"), "Koffiehuis \xE2\x98\x95");
+}
+
+TEST(MoFile, BisectionFindsEveryEntryAndNothingBetweenThem) {
+  const std::string bytes = CatalogBytes("many.mo");
+  const TMoFile catalog(bytes, u"many");
+  ASSERT_EQ(catalog.Count(), 201u);  // 200 entries and the header
+  for (int i = 0; i < 400; ++i) {
+    char key[16], value[16];
+    std::snprintf(key, sizeof key, "key%04d", i);
+    std::snprintf(value, sizeof value, "value%04d", i);
+    EXPECT_EQ(Translation(catalog, key), i % 2 == 0 ? value : "<none>") << key;
+  }
+  for (const char* key : {"a", "key", "key0398x", "key9", "zzz"}) {
+    EXPECT_EQ(Translation(catalog, key), "<none>") << key;
+  }
+  EXPECT_NE(Translation(catalog, "").find("Content-Type"), std::string::npos);
+}
+
+TEST(MoFile, CatalogWithoutStringsTranslatesNothing) {
+  const std::string bytes("\xDE\x12\x04\x95\0\0\0\0\0\0\0\0\x1C\0\0\0\x1C\0\0\0\0\0\0\0\x1C\0\0\0",
+                          28);
+  const TMoFile catalog(bytes, u"empty");
+  EXPECT_EQ(catalog.Count(), 0u);
+  EXPECT_EQ(Translation(catalog, ""), "<none>");
+}
+
+TEST(MoFile, WrongFirstWordIsRefused) {
+  try {
+    const TMoFile catalog(std::string("\x95\x04\x12\xDF-not-a-catalog", 19), u"C:\\x\\default.mo");
+    FAIL() << "accepted";
+  } catch (const ECatalogIOError& error) {
+    EXPECT_EQ(error.Message(), u"This file is not a valid GNU gettext mo file: C:\\x\\default.mo");
+  }
+}
+
+TEST(MoFile, DamagedTablesNeverReadOutsideTheCatalog) {
+  std::string bytes = CatalogBytes("basic-le.mo");
+  // Point every string of both tables far past the end.
+  const auto originals = static_cast<unsigned char>(bytes[12]);
+  for (size_t entry = 0; entry < 8; ++entry) {
+    bytes[originals + entry * 8 + 4] = '\xFF';
+    bytes[originals + entry * 8 + 7] = '\x7F';
+  }
+  const TMoFile catalog(bytes, u"damaged");
+  EXPECT_EQ(Translation(catalog, "WAARSCHUWING"), "<none>");
+  // A table offset beyond the file, and a count far beyond the table.
+  bytes[8] = '\xFF', bytes[9] = '\xFF', bytes[10] = '\xFF', bytes[11] = '\xFF';
+  bytes[16] = '\xF0', bytes[19] = '\x7F';
+  const TMoFile huge(bytes, u"huge");
+  EXPECT_EQ(Translation(huge, "WAARSCHUWING"), "<none>");
+}
+
+}  // namespace
+}  // namespace zephora
