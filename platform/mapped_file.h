@@ -29,7 +29,7 @@ class MappedFile {
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
   std::intptr_t file_ = -1;
-  std::intptr_t mapping_ = -1;
+  [[maybe_unused]] std::intptr_t mapping_ = -1;  // Windows only
 };
 
 }  // namespace zephora
