@@ -1,0 +1,327 @@
+// uidriver: drives a running SETUP.EXE from outside, as a user would, and
+// reports what it sees. Each argument is one step; the first failing step
+// ends the run with exit code 1.
+//
+//   wait-page TITLE        wait until the page with that title is shown
+//   click TEXT             press the visible button with that caption
+//   tick TEXT              tick the check box with that caption
+//   type LABEL TEXT        type TEXT, key by key, into the field beside LABEL
+//   drive LETTER           pick that drive in the drive list
+//   error TEXT             expect the error box with exactly TEXT, and close it
+//   error-any              print the error box's text, and close it
+//   confirm yes|no|escape  answer the confirmation dialog
+//   state                  print the page, the front button, Cancel and Next
+//   expect-state STATE     the same as one line, compared with STATE
+//   wait-closed            wait until the wizard has gone
+//   sleep MS
+//
+// Texts use \r and \n for line breaks. The wizard is found by its caption.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kCaption[] = L"Programma - Setup";
+const wchar_t* const kPageTitles[] = {
+    L"Programma Setup",       L"Welkom bij het installatie programma ",
+    L"Locatie",               L"Proxy Instellingen",
+    L"Vooruitgang",           L"Gegevens installeren",
+    L"Gegevens Installeren",  L"Installatie voltooid",
+    L"Installatie is niet voltooid"};
+constexpr DWORD kTimeoutMs = 60000;
+
+std::wstring Widen(const char* text) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
+  std::wstring unescaped;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == L'\\' && i + 1 < out.size() && (out[i + 1] == L'r' || out[i + 1] == L'n')) {
+      unescaped += out[++i] == L'r' ? L'\r' : L'\n';
+    } else {
+      unescaped += out[i];
+    }
+  }
+  return unescaped;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::wstring escaped;
+  for (wchar_t c : text) {
+    if (c == L'\r') {
+      escaped += L"\\r";
+    } else if (c == L'\n') {
+      escaped += L"\\n";
+    } else {
+      escaped += c;
+    }
+  }
+  const int n = WideCharToMultiByte(CP_UTF8, 0, escaped.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, escaped.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// Read without sending a message: while the wizard installs, its thread
+// answers none.
+std::wstring WindowText(HWND hwnd) {
+  wchar_t buffer[4096];
+  const int n = InternalGetWindowText(hwnd, buffer, 4096);
+  return std::wstring(buffer, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t buffer[256];
+  const int n = GetClassNameW(hwnd, buffer, 256);
+  return std::wstring(buffer, static_cast<size_t>(n));
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+  std::vector<HWND> found;
+  EnumChildWindows(
+      parent,
+      [](HWND hwnd, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate ready, DWORD timeout = kTimeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!ready()) {
+    if (GetTickCount() - start > timeout) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+HWND Wizard() { return FindWindowW(nullptr, kCaption); }
+
+HWND VisibleChildWithText(HWND wizard, const std::wstring& text, const wchar_t* className) {
+  for (HWND hwnd : Descendants(wizard)) {
+    if (IsWindowVisible(hwnd) && WindowText(hwnd) == text &&
+        (className == nullptr || lstrcmpiW(ClassOf(hwnd).c_str(), className) == 0)) {
+      return hwnd;
+    }
+  }
+  return nullptr;
+}
+
+std::wstring CurrentPage(HWND wizard) {
+  for (const wchar_t* title : kPageTitles) {
+    if (VisibleChildWithText(wizard, title, nullptr) != nullptr) return title;
+  }
+  return L"?";
+}
+
+// The dialog of this process family that is not the wizard: the error box or
+// the confirmation dialog.
+HWND FindDialog(const std::wstring& caption) {
+  HWND found = nullptr;
+  struct Search {
+    const std::wstring* caption;
+    HWND* found;
+  } search{&caption, &found};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (!IsWindowVisible(hwnd) || WindowText(hwnd) == kCaption) return TRUE;
+        if (!s->caption->empty() && WindowText(hwnd) != *s->caption) return TRUE;
+        if (ClassOf(hwnd) != L"#32770" && s->caption->empty()) return TRUE;
+        *s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return found;
+}
+
+// The longest static text of a dialog: its message.
+std::wstring DialogMessage(HWND dialog) {
+  std::wstring message;
+  for (HWND hwnd : Descendants(dialog)) {
+    if (lstrcmpiW(ClassOf(hwnd).c_str(), L"Static") == 0) {
+      const std::wstring text = WindowText(hwnd);
+      if (text.size() > message.size()) message = text;
+    }
+  }
+  return message;
+}
+
+bool PressButton(HWND button) {
+  if (button == nullptr || !IsWindowEnabled(button)) return false;
+  PostMessageW(button, BM_CLICK, 0, 0);
+  return true;
+}
+
+HWND FrontOf(HWND a, HWND b) {
+  for (HWND hwnd = GetWindow(GetParent(a), GW_CHILD); hwnd; hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
+    if (hwnd == a || hwnd == b) return hwnd;
+  }
+  return nullptr;
+}
+
+std::wstring State(HWND wizard) {
+  HWND next = nullptr, finish = nullptr, cancel = nullptr;
+  for (HWND hwnd : Descendants(wizard)) {
+    const std::wstring text = WindowText(hwnd);
+    if (text == L"Volgende >") next = hwnd;
+    if (text == L"Voltooien") finish = hwnd;
+    if (text == L"&Annuleer") cancel = hwnd;
+  }
+  std::wstring state = L"page=" + CurrentPage(wizard);
+  state += L" front=";
+  state += next && finish ? (FrontOf(next, finish) == next ? L"Next" : L"Finish") : L"?";
+  state += L" cancel=";
+  state += cancel && IsWindowVisible(cancel) ? L"visible" : L"hidden";
+  state += L" next=";
+  state += next && IsWindowEnabled(next) ? L"enabled" : L"disabled";
+  return state;
+}
+
+bool Fail(const std::string& message) {
+  std::printf("FAIL %s\n", message.c_str());
+  std::fflush(stdout);
+  return false;
+}
+
+bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
+  const std::wstring verb = args[i++];
+  auto need = [&](size_t count) { return i + count <= args.size(); };
+  if (verb == L"wait-page" && need(1)) {
+    const std::wstring title = args[i++];
+    if (!WaitFor([&] { return CurrentPage(wizard) == title; })) {
+      return Fail("page " + Narrow(title) + " never shown; " + Narrow(State(wizard)));
+    }
+    std::printf("page: %s\n", Narrow(title).c_str());
+  } else if (verb == L"click" && need(1)) {
+    const std::wstring caption = args[i++];
+    HWND button = nullptr;
+    if (!WaitFor([&] { return (button = VisibleChildWithText(wizard, caption, L"Button")) != nullptr &&
+                              IsWindowEnabled(button); },
+                 5000)) {
+      return Fail("no enabled button " + Narrow(caption));
+    }
+    PressButton(button);
+  } else if (verb == L"tick" && need(1)) {
+    HWND box = VisibleChildWithText(wizard, args[i++], L"Button");
+    if (box == nullptr) return Fail("no check box");
+    if (SendMessageW(box, BM_GETCHECK, 0, 0) != BST_CHECKED) PressButton(box);
+    WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000);
+  } else if (verb == L"type" && need(2)) {
+    HWND label = VisibleChildWithText(wizard, args[i++], L"Static");
+    const std::wstring text = args[i++];
+    if (label == nullptr) return Fail("no label");
+    RECT labelRect;
+    GetWindowRect(label, &labelRect);
+    HWND field = nullptr;
+    for (HWND hwnd : Descendants(wizard)) {
+      RECT r;
+      GetWindowRect(hwnd, &r);
+      if (IsWindowVisible(hwnd) && lstrcmpiW(ClassOf(hwnd).c_str(), L"Edit") == 0 &&
+          std::abs((r.top + r.bottom) / 2 - (labelRect.top + labelRect.bottom) / 2) < 12) {
+        field = hwnd;
+      }
+    }
+    if (field == nullptr) return Fail("no field beside the label");
+    SendMessageW(field, WM_SETFOCUS, 0, 0);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CHAR, VK_BACK, 0);
+    for (wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+    SendMessageW(field, WM_KILLFOCUS, 0, 0);
+  } else if (verb == L"drive" && need(1)) {
+    const std::wstring wanted = L"(" + args[i++] + L":)";
+    HWND combo = nullptr;
+    for (HWND hwnd : Descendants(wizard)) {
+      if (lstrcmpiW(ClassOf(hwnd).c_str(), L"ComboBox") == 0) combo = hwnd;
+    }
+    if (combo == nullptr) return Fail("no drive list");
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < count; ++item) {
+      wchar_t buffer[300] = {};
+      if (SendMessageW(combo, CB_GETLBTEXTLEN, item, 0) >= 300) continue;
+      SendMessageW(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(buffer));
+      if (std::wstring(buffer).find(wanted) != std::wstring::npos) {
+        SendMessageW(combo, CB_SETCURSEL, item, 0);
+        SendMessageW(GetParent(combo), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        std::printf("drive: %s\n", Narrow(buffer).c_str());
+        return true;
+      }
+    }
+    return Fail("drive " + Narrow(wanted) + " not listed");
+  } else if ((verb == L"error" && need(1)) || verb == L"error-any") {
+    const std::wstring expected = verb == L"error" ? args[i++] : L"";
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = FindDialog(L"")) != nullptr && !DialogMessage(box).empty(); })) {
+      return Fail("no error box; " + Narrow(State(wizard)));
+    }
+    const std::wstring message = DialogMessage(box);
+    std::printf("error [%s]: %s\n", Narrow(WindowText(box)).c_str(), Narrow(message).c_str());
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 10000);
+    if (verb == L"error" && message != expected) {
+      return Fail("expected error " + Narrow(expected));
+    }
+  } else if (verb == L"confirm" && need(1)) {
+    const std::wstring answer = args[i++];
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindDialog(L"")) != nullptr; })) {
+      return Fail("no confirmation dialog");
+    }
+    std::printf("confirm [%s]: %s\n", Narrow(WindowText(dialog)).c_str(),
+                Narrow(DialogMessage(dialog)).c_str());
+    if (answer == L"escape") {
+      SetForegroundWindow(dialog);
+      PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+      HWND button = nullptr;
+      for (HWND hwnd : Descendants(dialog)) {
+        std::wstring text = WindowText(hwnd);
+        std::erase(text, L'&');
+        if (_wcsicmp(text.c_str(), answer == L"yes" ? L"Yes" : L"No") == 0) button = hwnd;
+      }
+      if (!PressButton(button)) return Fail("no button " + Narrow(answer));
+    }
+    WaitFor([&] { return !IsWindow(dialog); }, 10000);
+  } else if (verb == L"state") {
+    std::printf("state: %s\n", Narrow(State(wizard)).c_str());
+  } else if (verb == L"expect-state" && need(1)) {
+    const std::wstring expected = args[i++];
+    if (!WaitFor([&] { return State(wizard) == expected; }, 10000)) {
+      return Fail("state is " + Narrow(State(wizard)) + ", expected " + Narrow(expected));
+    }
+    std::printf("state: %s\n", Narrow(expected).c_str());
+  } else if (verb == L"wait-closed") {
+    if (!WaitFor([&] { return !IsWindow(wizard); })) return Fail("wizard still open");
+    std::printf("closed\n");
+  } else if (verb == L"sleep" && need(1)) {
+    Sleep(static_cast<DWORD>(_wtoi(args[i++].c_str())));
+  } else {
+    return Fail("unknown or incomplete step " + Narrow(verb));
+  }
+  std::fflush(stdout);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::wstring> args;
+  for (int i = 1; i < argc; ++i) args.push_back(Widen(argv[i]));
+  HWND wizard = nullptr;
+  if (!WaitFor([&] { return (wizard = Wizard()) != nullptr; })) {
+    Fail("no wizard window");
+    return 1;
+  }
+  for (size_t i = 0; i < args.size();) {
+    if (!Step(wizard, args, i)) return 1;
+  }
+  return 0;
+}
