@@ -26,6 +26,7 @@ int File::Open(const Text& path, FileMode mode) {
   int flags = O_RDONLY;
   if (mode == FileMode::CreateExclusive) flags = O_RDWR | O_CREAT | O_TRUNC;
   if (mode == FileMode::CreateWriteShareRead) flags = O_WRONLY | O_CREAT | O_TRUNC;
+  if (mode == FileMode::CreateNewWriteShareRead) flags = O_WRONLY | O_CREAT | O_EXCL;
   const int fd = ::open(ToUtf8(path).c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   struct stat st;
