@@ -348,9 +348,9 @@ std::vector<EntryData> ArchiveEntries(const std::string& fixture) {
 
 TEST(LibraryDecoders, ArchiveEntriesDecodeWholeAndOneByteAtATime) {
   for (const char* fixture : {"made/7z-lzma.zip", "made/infozip-bzip2.zip", "made/7z-deflate.zip",
-                              "made/infozip-zip64.zip"}) {
+                              "made/infozip-zip64.zip", "made/wavpack.zip"}) {
     for (const EntryData& e : ArchiveEntries(fixture)) {
-      if (e.entry.uncompressedSize == 0 || e.entry.uncompressedSize > 20000)
+      if (e.entry.uncompressedSize == 0 || e.entry.uncompressedSize > 150000)
         continue;
       for (std::size_t step : {std::size_t{1} << 20, std::size_t{1}}) {
         auto decoder = MakeDecoder(
@@ -363,6 +363,22 @@ TEST(LibraryDecoders, ArchiveEntriesDecodeWholeAndOneByteAtATime) {
                   e.entry.crc32)
             << fixture << " " << ToUtf8(e.entry.name) << " step " << step;
       }
+    }
+  }
+}
+
+TEST(LibraryDecoders, CutOrDamagedArchiveEntriesFail) {
+  for (const char* fixture : {"made/7z-lzma.zip", "made/wavpack.zip", "made/infozip-bzip2.zip"}) {
+    for (const EntryData& e : ArchiveEntries(fixture)) {
+      if (e.entry.uncompressedSize < 1000)
+        continue;
+      auto decoder = MakeDecoder(
+          {e.entry.method, e.entry.flags, e.entry.compressedSize, e.entry.uncompressedSize});
+      const Decoded cut =
+          RunDecoder(*decoder, e.compressed.substr(0, e.compressed.size() / 2), 4096, 4096);
+      EXPECT_FALSE(cut.ok && cut.data.size() == e.entry.uncompressedSize)
+          << fixture << " " << ToUtf8(e.entry.name);
+      EXPECT_FALSE(cut.error.empty()) << fixture << " " << ToUtf8(e.entry.name);
     }
   }
 }

@@ -109,6 +109,52 @@ def nucx_field(text):
     return struct.pack("<HH", 0x554E, len(data)) + data
 
 
+def wav_file(channels, bits, frames, rate=22050, trailer=True, seed=1):
+    rng = random.Random(seed)
+    width = bits // 8
+    samples = bytearray()
+    for i in range(frames):
+        for ch in range(channels):
+            level = int((1 << (bits - 2)) * ((i * (ch + 3)) % 200 - 100) / 100) + rng.randint(-50, 50)
+            if bits == 8:
+                samples.append((level + 128) & 0xFF)
+            else:
+                samples += (level & ((1 << bits) - 1)).to_bytes(width, "little")
+    if channels > 2:
+        fmt = struct.pack("<HHIIHHHHIH14s", 0xFFFE, channels, rate, rate * channels * width,
+                          channels * width, bits, 22, bits, (1 << channels) - 1, 1,
+                          b"\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71")
+    else:
+        fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * channels * width, channels * width,
+                          bits)
+    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+    body += b"data" + struct.pack("<I", len(samples)) + bytes(samples)
+    if len(samples) % 2:
+        body += b"\x00"
+    if trailer:
+        info = b"INFOISFT" + struct.pack("<I", 8) + b"fixture\x00"
+        body += b"LIST" + struct.pack("<I", len(info)) + info
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def wavpack_archive(path, scratch):
+    """Method 97 entries: the WavPack stream of each WAV file, made by the
+    wavpack tool, stored as ZIP entry data."""
+    os.makedirs(scratch, exist_ok=True)
+    entries = []
+    for name, wav in (("mono8.wav", wav_file(1, 8, 3001)),
+                      ("stereo16.wav", wav_file(2, 16, 30000, trailer=False)),
+                      ("surround24.wav", wav_file(3, 24, 9000)),
+                      ("long16.wav", wav_file(2, 16, 200000, rate=44100))):
+        source = os.path.join(scratch, name)
+        write(source, wav)
+        run("wavpack", "-q", "-y", source, "-o", source + ".wv")
+        with open(source + ".wv", "rb") as f:
+            entries.append({"name": name.encode(), "data": f.read(), "plain": wav,
+                            "usize": len(wav), "method": 97, "needed": 63})
+    write(path, raw_zip(entries))
+
+
 def crafted(folder):
     c = lambda name, blob: write(os.path.join(folder, name), blob)
     c("dup-folder-first.zip", raw_zip([stored(b"docs/readme.txt", b"from docs\n"),
@@ -286,6 +332,7 @@ def main():
     for method in ("Deflate64", "LZMA", "PPMd", "BZip2", "Deflate", "Copy"):
         run("7z", "a", "-tzip", "-mm=" + method, "-bd", "-y",
             os.path.join(made, "7z-%s.zip" % method.lower()), *names, cwd=inputs)
+    wavpack_archive(os.path.join(made, "wavpack.zip"), os.path.join(OUT, "wav"))
     crafted(os.path.join(OUT, "crafted"))
 
     # Every archive whose entries are compared with the tools' output.
