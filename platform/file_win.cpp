@@ -28,6 +28,9 @@ int File::Open(const Text& path, FileMode mode) {
     case FileMode::CreateWriteShareRead:
       access = GENERIC_WRITE, share = FILE_SHARE_READ, disposition = CREATE_ALWAYS;
       break;
+    case FileMode::CreateNewWriteShareRead:
+      access = GENERIC_WRITE, share = FILE_SHARE_READ, disposition = CREATE_NEW;
+      break;
     case FileMode::ReadShareReadWrite:
       share = FILE_SHARE_READ | FILE_SHARE_WRITE;
       break;

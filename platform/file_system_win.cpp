@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include "platform/file_system.h"
+#include "platform/wide.h"
+
+namespace zephora {
+namespace {
+
+int LastError() {
+  return static_cast<int>(GetLastError());
+}
+
+}  // namespace
+
+int QueryFileSize(const Text& path, std::int64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+    return LastError();
+  }
+  size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return 0;
+}
+
+int CreateTempFile(const Text& folder, File& file, Text& path) {
+  static LONG counter = 0;
+  const DWORD seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const DWORD value = seed + static_cast<DWORD>(InterlockedIncrement(&counter)) * 40503u;
+    wchar_t name[32];
+    wsprintfW(name, L"~zph%08lx.tmp", static_cast<unsigned long>(value));
+    path = folder + FromWide(name);
+    const int error = file.Open(path, FileMode::CreateNewWriteShareRead);
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+      return error;
+  }
+  return ERROR_FILE_EXISTS;
+}
+
+int ReplaceFileWith(const Text& source, const Text& target) {
+  return MoveFileExW(ToWide(source).c_str(), ToWide(target).c_str(), MOVEFILE_REPLACE_EXISTING)
+             ? 0
+             : LastError();
+}
+
+bool IsReplaceRefusal(int error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+int RemoveFile(const Text& path) {
+  return DeleteFileW(ToWide(path).c_str()) ? 0 : LastError();
+}
+
+int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
+  SYSTEMTIME local = {};
+  local.wYear = static_cast<WORD>(time.year);
+  local.wMonth = static_cast<WORD>(time.month);
+  local.wDay = static_cast<WORD>(time.day);
+  local.wHour = static_cast<WORD>(time.hour);
+  local.wMinute = static_cast<WORD>(time.minute);
+  local.wSecond = static_cast<WORD>(time.second);
+  SYSTEMTIME utc;
+  FILETIME stamp;
+  // The zone's rule for that date, not today's offset.
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+      !SystemTimeToFileTime(&utc, &stamp)) {
+    return LastError();
+  }
+  const HANDLE h = CreateFileW(ToWide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return LastError();
+  const int error = SetFileTime(h, nullptr, nullptr, &stamp) ? 0 : LastError();
+  CloseHandle(h);
+  return error;
+}
+
+int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
+  const DWORD value = GetFileAttributesW(ToWide(path).c_str());
+  if (value == INVALID_FILE_ATTRIBUTES)
+    return LastError();
+  attributes = value;
+  return 0;
+}
+
+int WriteFileAttributes(const Text& path, std::uint32_t attributes) {
+  const DWORD value = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  return SetFileAttributesW(ToWide(path).c_str(), value) ? 0 : LastError();
+}
+
+}  // namespace zephora

@@ -1,0 +1,453 @@
+#include "transfer/zip/unpack_archive.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/exception.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "platform/system_error.h"
+#include "tests/support/test_support.h"
+#include "transfer/zip/decoder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace zephora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+
+fs::path Fixture(const std::string& relative) {
+  return test::HostPath(std::string(ZEPHORA_ZIP_FIXTURES) + "/" + relative);
+}
+
+// Copies a fixture into `dir` under the package's name.
+fs::path Package(const TempDir& dir, const std::string& fixture,
+                 const std::string& name = "main.zip") {
+  const fs::path target = dir / name;
+  fs::copy_file(Fixture(fixture), target, fs::copy_options::overwrite_existing);
+  return target;
+}
+
+// The message of the exception UnpackArchive raised, empty when none.
+std::string Unpack(TUnZipper& unzipper, const fs::path& package) {
+  try {
+    UnpackArchive(unzipper, test::ToText(package));
+  } catch (const Exception& e) {
+    return ToUtf8(e.Message());
+  }
+  return {};
+}
+
+std::string Unpack(const fs::path& package) {
+  TUnZipper unzipper;
+  return Unpack(unzipper, package);
+}
+
+std::set<std::string> Listing(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& item : fs::directory_iterator(dir.Path())) {
+    names.insert(ToUtf8(test::ToText(item.path().filename())));
+  }
+  return names;
+}
+
+std::uint32_t Attributes(const fs::path& path) {
+  std::uint32_t attributes = 0;
+  EXPECT_EQ(ReadFileAttributes(test::ToText(path), attributes), 0) << path;
+  return attributes;
+}
+
+std::tm LocalWriteTime(const fs::path& path) {
+  const auto stamp = fs::last_write_time(path);
+  const auto system = fs::file_time_type::clock::to_sys(stamp);
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
+  std::tm local = {};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  return local;
+}
+
+TEST(UnpackArchive, ExtractsEveryFileIntoThePackageFolderAndDeletesIt) {
+  TempDir dir;
+  const fs::path package = Package(dir, "made/infozip-deflate.zip");
+  EXPECT_EQ(Unpack(package), "");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"empty.txt", "inner.txt", "random.bin",
+                                                 "small.txt", "text.txt", "zeros.bin"}));
+  EXPECT_EQ(ReadFile(dir / "inner.txt"), ReadFile(Fixture("inputs/sub/inner.txt")));
+  EXPECT_EQ(ReadFile(dir / "random.bin"), ReadFile(Fixture("inputs/random.bin")));
+}
+
+TEST(UnpackArchive, LaterEntryOfTheSameNameWinsInBothOrders) {
+  for (const auto& [fixture, content] : {std::pair{"crafted/dup-folder-first.zip", "from root\n"},
+                                         std::pair{"crafted/dup-root-first.zip", "from docs\n"}}) {
+    TempDir dir;
+    EXPECT_EQ(Unpack(Package(dir, fixture)), "") << fixture;
+    EXPECT_EQ(Listing(dir), std::set<std::string>{"readme.txt"}) << fixture;
+    EXPECT_EQ(ReadFile(dir / "readme.txt"), content) << fixture;
+  }
+}
+
+TEST(UnpackArchive, StoredFoldersDrivesAndParentsNeverLeaveTheFolder) {
+  TempDir dir;
+  const fs::path inner = dir / "a" / "b";
+  fs::create_directories(inner);
+  EXPECT_EQ(Unpack(Package(dir, "crafted/traversal.zip", "a/b/main.zip")), "");
+  EXPECT_EQ(ReadFile(inner / "x.dll"), "x");
+  EXPECT_EQ(ReadFile(inner / "y.dll"), "y");
+  EXPECT_EQ(ReadFile(inner / "z.dll"), "z");
+  EXPECT_EQ(ReadFile(inner / "w.dll"), "w");
+  EXPECT_EQ(Listing(dir), std::set<std::string>{"a"});
+}
+
+TEST(UnpackArchive, ArchiveLevelFailuresRaiseTheirTextAndKeepThePackage) {
+  struct Case {
+    const char* fixture;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"crafted/main.zip.html", "Unhandled Archive Type"},
+      {"crafted/split-marker.zip", "Multi-part archives are not supported"},
+      {"crafted/second-disk.zip", "Multi-part archives are not supported"},
+      {"crafted/misplaced-directory.zip", "Invalid file - not a PKZip file"},
+      {"crafted/zip64-locator-missing.zip", "Invalid file - not a PKZip file"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const fs::path package = Package(dir, c.fixture);
+    EXPECT_EQ(Unpack(package), c.message) << c.fixture;
+    EXPECT_EQ(Listing(dir), std::set<std::string>{"main.zip"}) << c.fixture;
+  }
+  TempDir dir;
+  test::WriteFile(dir / "main.zip", "");
+  EXPECT_EQ(Unpack(dir / "main.zip"), "Invalid Stream");
+  EXPECT_TRUE(fs::exists(dir / "main.zip"));
+  EXPECT_EQ(Unpack(dir / "upgrade.zip"), "File not found");
+}
+
+TEST(UnpackArchive, EmptyPathOpensNothingAndExtractionRaises) {
+  TUnZipper unzipper;
+  EXPECT_EQ(Unpack(unzipper, fs::path()), "Archive does not exist - Filename is blank");
+}
+
+TEST(UnpackArchive, MissingBaseFolderRaisesWhenOpening) {
+  TempDir dir;
+  const fs::path package = Package(dir, "crafted/comment.zip");
+  TUnZipper unzipper;
+  unzipper.BaseDirectory = test::ToText(dir / "missing");
+  try {
+    unzipper.OpenArchive(test::ToText(package));
+    ADD_FAILURE() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(ToUtf8(e.Message()), "Directory does not exist");
+  }
+  EXPECT_FALSE(unzipper.IsOpen());
+}
+
+TEST(UnpackArchive, EmptyArchivesUnpackNothingAndAreDeleted) {
+  for (const char* fixture : {"crafted/empty.zip", "crafted/folders-only.zip"}) {
+    TempDir dir;
+    EXPECT_EQ(Unpack(Package(dir, fixture)), "") << fixture;
+    EXPECT_TRUE(Listing(dir).empty()) << fixture;
+  }
+}
+
+TEST(UnpackArchive, EndRecordWithCommentIsFound) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/comment.zip")), "");
+  EXPECT_EQ(ReadFile(dir / "note.txt"), "with comment");
+}
+
+// A failed entry leaves an existing file of its name as it was, leaves no
+// temporary file behind, and is reported once every entry was visited.
+TEST(UnpackArchive, FailedEntryKeepsTheExistingFileAndIsReported) {
+  for (const char* fixture : {"crafted/encrypted.zip", "crafted/method7.zip",
+                              "crafted/wrong-crc.zip", "crafted/damaged-deflate.zip"}) {
+    TempDir dir;
+    test::WriteFile(dir / "keep.txt", "old content");
+    const fs::path package = Package(dir, fixture);
+    EXPECT_EQ(Unpack(package), "Could not extract 1 file(s): keep.txt") << fixture;
+    EXPECT_EQ(ReadFile(dir / "keep.txt"), "old content") << fixture;
+    EXPECT_TRUE(fs::exists(package)) << fixture;
+    std::set<std::string> expected{"keep.txt", "main.zip"};
+    if (fs::exists(dir / "fine.txt"))
+      expected.insert("fine.txt");
+    EXPECT_EQ(Listing(dir), expected) << fixture;
+  }
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/wrong-crc.zip")), "Could not extract 1 file(s): keep.txt");
+  std::string fine;
+  for (int i = 0; i < 100; ++i)
+    fine += "fine ";
+  EXPECT_EQ(ReadFile(dir / "fine.txt"), fine);
+}
+
+TEST(UnpackArchive, DeviceNamesAndTrailingDotsOrBlanksFail) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/device-names.zip")),
+            "Could not extract 8 file(s): CON, nul.txt, Lpt1.dat, com9, AUX .log, dir/prn, "
+            "trail., blank ");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"COM10.txt", "console.txt", "main.zip"}));
+}
+
+TEST(UnpackArchive, UnreadableEntriesFailAndTheRestIsExtracted) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/version-needed.zip")),
+            "Could not extract 1 file(s): new.txt");
+  EXPECT_EQ(ReadFile(dir / "ok.txt"), "ok");
+  TempDir other;
+  EXPECT_EQ(Unpack(Package(other, "crafted/bad-local-header.zip")),
+            "Could not extract 1 file(s): bad.txt");
+  EXPECT_EQ(ReadFile(other / "good.txt"), "good");
+}
+
+TEST(UnpackArchive, InvalidDatesLeaveTheFileWrittenAndAreNotCounted) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/invalid-dates.zip")), "");
+  EXPECT_EQ(ReadFile(dir / "month13.txt"), "a");
+  EXPECT_EQ(ReadFile(dir / "feb30.txt"), "b");
+  EXPECT_EQ(ReadFile(dir / "day0.txt"), "c");
+  EXPECT_EQ(ReadFile(dir / "hour25.txt"), "d");
+}
+
+TEST(UnpackArchive, EmptyEntryCarriesItsTimeAsLocalTimeAndAttributes) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/zero-entry.zip")), "");
+  EXPECT_EQ(fs::file_size(dir / "zero.txt"), 0u);
+  const std::tm local = LocalWriteTime(dir / "zero.txt");
+  EXPECT_EQ(local.tm_year + 1900, 2020);
+  EXPECT_EQ(local.tm_mon + 1, 3);
+  EXPECT_EQ(local.tm_mday, 4);
+  EXPECT_EQ(local.tm_hour, 12);
+  EXPECT_EQ(local.tm_min, 0);
+  EXPECT_EQ(Attributes(dir / "zero.txt") & kAttributeReadOnly, kAttributeReadOnly);
+}
+
+TEST(UnpackArchive, ReadOnlyTargetIsLeftAsItWasWithoutReport) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")), "");
+  EXPECT_EQ(Attributes(dir / "locked.txt") & kAttributeReadOnly, kAttributeReadOnly);
+  const fs::path second = Package(dir, "crafted/readonly-entry-v2.zip", "upgrade.zip");
+  EXPECT_EQ(Unpack(second), "");
+  EXPECT_EQ(ReadFile(dir / "locked.txt"), "locked v1");
+  EXPECT_EQ(Listing(dir), std::set<std::string>{"locked.txt"});
+}
+
+TEST(UnpackArchive, UnixModesAndDosBytesBecomeAttributes) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/unix-modes.zip")), "");
+  EXPECT_EQ(Attributes(dir / "ro.txt") & kAttributeReadOnly, kAttributeReadOnly);
+  EXPECT_EQ(Attributes(dir / "rw.txt") & kAttributeReadOnly, 0u);
+#ifdef _WIN32
+  EXPECT_EQ(Attributes(dir / "link") & kAttributeSystem, kAttributeSystem);
+  EXPECT_EQ(Attributes(dir / "hidden.txt") & kAttributeHidden, kAttributeHidden);
+#endif
+  TempDir infozip;
+  EXPECT_EQ(Unpack(Package(infozip, "made/infozip-utf8-unix.zip")), "");
+  EXPECT_EQ(Attributes(infozip / "readonly.txt") & kAttributeReadOnly, kAttributeReadOnly);
+  EXPECT_EQ(Attributes(infozip / "script.sh") & kAttributeReadOnly, 0u);
+}
+
+TEST(UnpackArchive, NamesFollowTheDecodingRules) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/unicode-fields.zip")), "");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"café.txt", "naïve-π.txt", "staleé.txt",
+                                                 "ΩΨ-nucx.txt", "flagged-ü.txt", "bare-é.txt"}));
+  EXPECT_EQ(ReadFile(dir.Path() / fs::path(u8"naïve-π.txt")), "utf8 path field");
+  TempDir infozip;
+  EXPECT_EQ(Unpack(Package(infozip, "made/infozip-utf8-unix.zip")), "");
+  EXPECT_EQ(ReadFile(infozip.Path() / fs::path(u8"日本語.txt")), "日本語\n");
+}
+
+TEST(UnpackArchive, SecondPackageReplacesFilesOfTheFirst) {
+  TempDir dir;
+  TUnZipper unzipper;
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "crafted/dup-folder-first.zip", "main.zip")), "");
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "crafted/dup-root-first.zip", "upgrade.zip")), "");
+  EXPECT_EQ(ReadFile(dir / "readme.txt"), "from docs\n");
+  EXPECT_EQ(Listing(dir), std::set<std::string>{"readme.txt"});
+}
+
+#ifdef _WIN32
+TEST(UnpackArchive, TargetInUseIsLeftAsItWasWithoutReport) {
+  TempDir dir;
+  test::WriteFile(dir / "target.txt", "in use");
+  File holder;
+  ASSERT_EQ(holder.Open(test::ToText(dir / "target.txt"), FileMode::ReadShareRead), 0);
+  EXPECT_EQ(Unpack(Package(dir, "crafted/replace-target.zip")), "");
+  holder.Close();
+  EXPECT_EQ(ReadFile(dir / "target.txt"), "in use");
+  EXPECT_EQ(Listing(dir), std::set<std::string>{"target.txt"});
+}
+
+TEST(UnpackArchive, PackageHeldExclusivelyCannotBeOpened) {
+  TempDir dir;
+  const fs::path package = Package(dir, "crafted/comment.zip");
+  const HANDLE h = CreateFileW(package.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  const std::string message = Unpack(package);
+  CloseHandle(h);
+  EXPECT_EQ(message, "Cannot open file \"" + ToUtf8(test::ToText(package)) + "\". " +
+                         ToUtf8(TrimErrorText(SystemErrorText(ERROR_SHARING_VIOLATION))));
+  EXPECT_TRUE(fs::exists(package));
+}
+
+TEST(UnpackArchive, OpenPackageSharesReadingAndWritingButNotDeletion) {
+  TempDir dir;
+  const fs::path package = Package(dir, "crafted/comment.zip");
+  TUnZipper unzipper;
+  unzipper.BaseDirectory = test::ToText(dir.Path());
+  unzipper.OpenArchive(test::ToText(package));
+  File reader;
+  EXPECT_EQ(reader.Open(test::ToText(package), FileMode::ReadShareAll), 0);
+  EXPECT_NE(RemoveFile(test::ToText(package)), 0);
+  unzipper.CloseArchive();
+  reader.Close();
+  EXPECT_EQ(RemoveFile(test::ToText(package)), 0);
+}
+#endif
+
+// ---- every entry compared with the output of unzip, 7z or wvunpack
+
+struct ManifestEntry {
+  std::string expect;
+  int method = 0;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+  bool last = false;
+  std::string ref;
+  std::string name;
+};
+
+struct ArchiveCase {
+  std::string id;
+  std::string archive;  // a path of the build machine
+};
+
+std::vector<ArchiveCase> ComparedArchives() {
+  std::vector<ArchiveCase> cases;
+  std::ifstream index(Fixture("refs/index.tsv"));
+  std::string line;
+  while (std::getline(index, line)) {
+    const auto tab = line.find('\t');
+    if (tab != std::string::npos)
+      cases.push_back({line.substr(0, tab), line.substr(tab + 1)});
+  }
+  return cases;
+}
+
+std::vector<ManifestEntry> ReadManifest(const std::string& id) {
+  std::vector<ManifestEntry> entries;
+  std::ifstream in(Fixture("refs/" + id + "/manifest.tsv"));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    ManifestEntry e;
+    std::string method, size, crc, last;
+    std::getline(fields, e.expect, '\t');
+    std::getline(fields, method, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, crc, '\t');
+    std::getline(fields, last, '\t');
+    std::getline(fields, e.ref, '\t');
+    std::getline(fields, e.name);
+    e.method = std::stoi(method);
+    e.size = std::stoull(size);
+    e.crc = static_cast<std::uint32_t>(std::stoul(crc, nullptr, 16));
+    e.last = last == "1";
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+std::string TargetOf(const std::string& stored) {
+  const auto cut = stored.find_last_of("/\\:");
+  return cut == std::string::npos ? stored : stored.substr(cut + 1);
+}
+
+class ToolComparison : public testing::TestWithParam<ArchiveCase> {};
+
+TEST_P(ToolComparison, EveryFileMatchesTheToolsOutput) {
+  const ArchiveCase& c = GetParam();
+  const std::vector<ManifestEntry> entries = ReadManifest(c.id);
+  // Methods whose decoder is not in this build yet.
+  std::set<int> missing;
+  for (const ManifestEntry& e : entries) {
+    if (e.size > 0 && e.expect == "ok" &&
+        zip::MakeDecoder({static_cast<std::uint16_t>(e.method), 0, 1, e.size}) == nullptr) {
+      missing.insert(e.method);
+    }
+  }
+  if (!missing.empty()) {
+    std::ostringstream methods;
+    for (int m : missing)
+      methods << ' ' << m;
+    GTEST_SKIP() << c.archive << ": no decoder yet for method(s)" << methods.str();
+  }
+
+  TempDir dir;
+  const std::string extension = c.archive.substr(c.archive.find_last_of('.'));
+  const fs::path package = dir / ("package" + extension);
+  fs::copy_file(test::HostPath(c.archive), package);
+  // The originals are read-only, which would keep the package from deletion.
+  fs::permissions(package, fs::perms::owner_write, fs::perm_options::add);
+  std::string failed;
+  int failures = 0;
+  for (const ManifestEntry& e : entries) {
+    if (e.expect != "fail")
+      continue;
+    failed += (failures++ ? ", " : "") + e.name;
+  }
+  const std::string message = Unpack(package);
+  if (failures == 0) {
+    EXPECT_EQ(message, "") << c.archive;
+    EXPECT_FALSE(fs::exists(package)) << c.archive;
+  } else {
+    EXPECT_EQ(message, "Could not extract " + std::to_string(failures) + " file(s): " + failed)
+        << c.archive;
+  }
+  for (const ManifestEntry& e : entries) {
+    if (!e.last || e.expect != "ok")
+      continue;
+    const fs::path file =
+        dir.Path() /
+        fs::path(std::u8string(reinterpret_cast<const char8_t*>(TargetOf(e.name).c_str())));
+    const std::string data = ReadFile(file);
+    EXPECT_EQ(data.size(), e.size) << c.archive << ": " << e.name;
+    EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())),
+              e.crc)
+        << c.archive << ": " << e.name;
+    if (e.ref != "-") {
+      EXPECT_TRUE(data == ReadFile(Fixture("refs/" + c.id + "/" + e.ref)))
+          << c.archive << ": " << e.name << " differs from the tool's output";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, ToolComparison, testing::ValuesIn(ComparedArchives()),
+                         [](const testing::TestParamInfo<ArchiveCase>& info) {
+                           std::string name = "n" + info.param.id + "_";
+                           for (char ch : info.param.archive.substr(
+                                    info.param.archive.find_last_of('/') + 1)) {
+                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace zephora

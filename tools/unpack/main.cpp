@@ -1,0 +1,60 @@
+// unpack PACKAGE: unpacks a ZIP package into its own folder and deletes it,
+// as the installation does; prints the failure message and exits 1 on
+// failure.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/exception.h"
+#include "transfer/zip/unpack_archive.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#endif
+
+namespace {
+
+// The package path as given, made absolute like the installation's own paths.
+bool PackageArgument(int argc, char** argv, zephora::Text& path) {
+#ifdef _WIN32
+  (void)argv;
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (args == nullptr || count != 2 || argc != 2)
+    return false;
+  std::filesystem::path given(args[1]);
+  LocalFree(args);
+#else
+  if (argc != 2)
+    return false;
+  std::filesystem::path given(argv[1]);
+#endif
+  if (given.empty()) {
+    path.clear();
+    return true;
+  }
+  std::error_code ignored;
+  const std::u16string text = std::filesystem::absolute(given, ignored).u16string();
+  path.assign(text.begin(), text.end());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zephora::Text package;
+  if (!PackageArgument(argc, argv, package)) {
+    std::fputs("usage: unpack PACKAGE\n", stderr);
+    return 2;
+  }
+  zephora::TUnZipper unzipper;
+  try {
+    zephora::UnpackArchive(unzipper, package);
+  } catch (const zephora::Exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,16 @@
+// Unpacks one downloaded package into its own folder, then deletes it.
+#pragma once
+
+#include "platform/text.h"
+#include "transfer/zip/unzipper.h"
+
+namespace zephora {
+
+using zip::TUnZipper;
+
+// Raises zephora::Exception with the archive-level message on failure, and
+// "Could not extract %d file(s): %s" when entries could not be installed;
+// the package then stays on disk.
+void UnpackArchive(TUnZipper& unzipper, const Text& packagePath);
+
+}  // namespace zephora

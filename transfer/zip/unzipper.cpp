@@ -1,0 +1,346 @@
+#include "transfer/zip/unzipper.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/exception.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
+#include "platform/system_error.h"
+#include "transfer/zip/decoder.h"
+#include "transfer/zip/zip_texts.h"
+
+namespace zephora::zip {
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+[[noreturn]] void Raise(const ResStringRec& text) {
+  throw Exception(LoadResString(text));
+}
+
+[[noreturn]] void RaiseCannotOpen(const Text& path, int error) {
+  throw Exception(FormatResString(SCannotOpenFile, {path, TrimErrorText(SystemErrorText(error))}));
+}
+
+bool IsNameSeparator(char16_t c) {
+  return c == u'/' || c == u'\\' || c == u':';
+}
+
+bool WildcardMatch(TextView name, TextView pattern) {
+  std::size_t n = 0, p = 0, starP = TextView::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() &&
+        (pattern[p] == u'?' || AsciiUpper(pattern[p]) == AsciiUpper(name[n]))) {
+      ++n, ++p;
+    } else if (p < pattern.size() && pattern[p] == u'*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != TextView::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*')
+    ++p;
+  return p == pattern.size();
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// The DOS date and time as a local calendar time; false for a date or time
+// that does not exist.
+bool DosToLocal(std::uint16_t date, std::uint16_t time, LocalDateTime& out) {
+  out.year = 1980 + (date >> 9);
+  out.month = (date >> 5) & 0x0F;
+  out.day = date & 0x1F;
+  out.hour = time >> 11;
+  out.minute = (time >> 5) & 0x3F;
+  out.second = (time & 0x1F) * 2;
+  return out.month >= 1 && out.month <= 12 && out.day >= 1 &&
+         out.day <= DaysInMonth(out.year, out.month) && out.hour < 24 && out.minute < 60 &&
+         out.second < 60;
+}
+
+Text JoinPath(const Text& folder, TextView name) {
+  if (folder.empty())
+    return Text(name);
+  Text out = folder;
+  if (!IsPathSeparator(out.back()))
+    out += kPathSeparator;
+  out += name;
+  return out;
+}
+
+}  // namespace
+
+Text TargetName(TextView storedName) {
+  std::size_t i = storedName.size();
+  while (i > 0 && !IsNameSeparator(storedName[i - 1]))
+    --i;
+  return Text(storedName.substr(i));
+}
+
+bool IsUnsafeFileName(TextView name) {
+  if (name.empty() || name.back() == u'.' || name.back() == u' ')
+    return true;
+  for (const char16_t c : name) {
+    if (c < 0x20 || std::u16string_view(u"<>:\"/\\|?*").find(c) != TextView::npos)
+      return true;
+  }
+  // Windows opens the device for "NUL", "nul.txt" and "NUL .txt" alike.
+  TextView stem = name.substr(0, name.find(u'.'));
+  while (!stem.empty() && stem.back() == u' ')
+    stem.remove_suffix(1);
+  const Text upper = AsciiUpper(stem);
+  if (upper == u"CON" || upper == u"PRN" || upper == u"AUX" || upper == u"NUL")
+    return true;
+  return upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) &&
+         upper[3] >= u'1' && upper[3] <= u'9';
+}
+
+bool MatchesMask(TextView storedName, TextView mask) {
+  Text name(storedName);
+  std::replace(name.begin(), name.end(), u'/', u'\\');
+  if (!name.empty() && name.back() == u'\\')
+    name.pop_back();
+  std::size_t split = mask.size();
+  while (split > 0 && !IsPathSeparator(mask[split - 1]))
+    --split;
+  const TextView maskFolder = mask.substr(0, split);
+  const TextView maskName = mask.substr(split);
+  const Text last = TargetName(name);
+  if (last.empty())
+    return false;
+  if (!maskFolder.empty()) {
+    Text folder(maskFolder);
+    std::replace(folder.begin(), folder.end(), u'/', u'\\');
+    if (!WildcardMatch(name.substr(0, name.size() - last.size()), folder))
+      return false;
+  }
+  if (WildcardMatch(last, maskName))
+    return true;
+  // "x.*" also stands for "x" without an extension.
+  return maskName.size() >= 2 && maskName.ends_with(u".*") && last.find(u'.') == Text::npos &&
+         WildcardMatch(last, maskName.substr(0, maskName.size() - 2));
+}
+
+std::uint32_t TargetAttributes(const CentralEntry& entry) {
+  const unsigned host = entry.versionMadeBy >> 8;
+  if (host == 3 || entry.externalAttributes > 0x1FFFF) {
+    const std::uint32_t mode = entry.externalAttributes >> 16;
+    std::uint32_t attributes = (mode & 0x80) == 0 ? kAttributeReadOnly : 0;
+    switch (mode & 0xF000) {
+      case 0x4000:
+        attributes |= kAttributeDirectory;
+        break;
+      case 0x1000:
+      case 0x2000:
+      case 0x6000:
+      case 0xA000:
+      case 0xC000:
+        attributes |= kAttributeSystem;
+        break;
+      default:
+        break;
+    }
+    return attributes;
+  }
+  return entry.externalAttributes &
+         (kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive);
+}
+
+TUnZipper::TUnZipper() : input_(kBufferSize), output_(kBufferSize) {}
+
+TUnZipper::~TUnZipper() = default;
+
+void TUnZipper::OpenArchive(const Text& path) {
+  if (path.empty())
+    return;
+  if (!FileExists(path))
+    Raise(SFileNotFound);
+  std::int64_t size = 0;
+  if (const int error = QueryFileSize(path, size))
+    RaiseCannotOpen(path, error);
+  if (size <= 0)
+    Raise(SInvalidStream);
+  CloseArchive();
+
+  // The content check reads through a handle of its own.
+  {
+    File probe;
+    if (const int error = probe.Open(path, FileMode::ReadShareReadWrite)) {
+      RaiseCannotOpen(path, error);
+    }
+    if (const int error = probe.Size(size))
+      RaiseCannotOpen(path, error);
+    FileSource source(probe, static_cast<std::uint64_t>(size));
+    EndRecord end;
+    const ParseError found = FindEndRecord(source, end);
+    if (found.status == ParseStatus::MultiPart)
+      Raise(SMultiPartArchive);
+    if (!found.Ok())
+      Raise(SUnhandledArchiveType);
+  }
+
+  Text base = BaseDirectory;
+  if (base.size() > 1 && IsPathSeparator(base.back()) && base[base.size() - 2] != u':') {
+    base.pop_back();
+  }
+  if (!base.empty() && !DirectoryExists(base))
+    Raise(SDirectoryNotFound);
+
+  if (const int error = archive_.Open(path, FileMode::ReadShareReadWrite)) {
+    RaiseCannotOpen(path, error);
+  }
+  if (const int error = archive_.Size(size)) {
+    archive_.Close();
+    RaiseCannotOpen(path, error);
+  }
+  source_ = std::make_unique<FileSource>(archive_, static_cast<std::uint64_t>(size));
+  EndRecord end;
+  ParseError error = FindEndRecord(*source_, end);
+  if (error.Ok())
+    error = ReadCentralDirectory(*source_, end, entries_);
+  if (!error.Ok()) {
+    CloseArchive();
+    Raise(error.status == ParseStatus::MultiPart ? SMultiPartArchive : SNotPkZipFile);
+  }
+  folder_ = std::move(base);
+}
+
+void TUnZipper::CloseArchive() {
+  source_.reset();
+  archive_.Close();
+  entries_.clear();
+  entries_.shrink_to_fit();
+}
+
+void TUnZipper::ExtractFiles(const Text& mask) {
+  if (!IsOpen())
+    Raise(SArchiveNotOpen);
+  failed_.clear();
+  for (const CentralEntry& entry : entries_) {
+    if (!MatchesMask(entry.name, mask) || entry.isDirectory)
+      continue;
+    const Text target = JoinPath(folder_, TargetName(entry.name));
+    if (ExtractEntry(entry, target) == Outcome::Failed)
+      failed_.push_back(entry.name);
+  }
+}
+
+TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target) {
+  // Everything that can be known before the target is touched.
+  if (IsUnsafeFileName(TargetName(entry.name)))
+    return Outcome::Failed;
+  if ((entry.versionNeeded & 0xFF) > 63)
+    return Outcome::Failed;
+  std::uint64_t dataOffset = 0;
+  if (!LocateEntryData(*source_, entry, dataOffset).Ok())
+    return Outcome::Failed;
+  if ((entry.flags & 0x0001) != 0)
+    return Outcome::Failed;  // no password is ever set
+  std::unique_ptr<Decoder> decoder;
+  if (entry.uncompressedSize > 0) {
+    decoder =
+        MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
+    if (decoder == nullptr)
+      return Outcome::Failed;
+  }
+  // A protected file is kept as it is, on purpose.
+  std::uint32_t existing = 0;
+  if (ReadFileAttributes(target, existing) == 0 &&
+      (existing & (kAttributeReadOnly | kAttributeDirectory)) != 0) {
+    return Outcome::Kept;
+  }
+
+  // Decode beside the target, and replace it only with complete, checked data.
+  File temp;
+  Text tempPath;
+  if (CreateTempFile(JoinPath(folder_, u""), temp, tempPath) != 0)
+    return Outcome::Failed;
+  const bool decoded = decoder == nullptr || DecodeInto(entry, *decoder, dataOffset, temp);
+  temp.Close();
+  if (!decoded) {
+    (void)RemoveFile(tempPath);
+    return Outcome::Failed;
+  }
+  if (const int error = ReplaceFileWith(tempPath, target)) {
+    (void)RemoveFile(tempPath);
+    return IsReplaceRefusal(error) ? Outcome::Kept : Outcome::Failed;
+  }
+
+  LocalDateTime when;
+  if (!DosToLocal(entry.dosDate, entry.dosTime, when))
+    return Outcome::Kept;
+  (void)SetLastWriteTime(target, when);
+  (void)WriteFileAttributes(target, TargetAttributes(entry));
+  return Outcome::Extracted;
+}
+
+bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uint64_t dataOffset,
+                           File& out) {
+  std::uint64_t position = dataOffset;
+  std::uint64_t left = entry.compressedSize;
+  std::size_t begin = 0, end = 0, filled = 0;
+  std::uint64_t total = 0;
+  uLong crc = crc32(0, nullptr, 0);
+
+  // Tops the input buffer up from the archive after what it still holds.
+  auto refill = [&]() {
+    if (begin > 0) {
+      std::memmove(input_.data(), input_.data() + begin, end - begin);
+      end -= begin;
+      begin = 0;
+    }
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(input_.size() - end, left));
+    if (count == 0 || !source_->ReadAt(position, input_.data() + end, count))
+      return false;
+    end += count;
+    position += count;
+    left -= count;
+    return true;
+  };
+  auto flush = [&]() {
+    crc = crc32_z(crc, output_.data(), filled);
+    const bool ok = out.Write(output_.data(), filled) == 0;
+    filled = 0;
+    return ok;
+  };
+
+  for (;;) {
+    if (begin == end && left > 0 && !refill())
+      return false;
+    const DecodeResult result =
+        decoder.Decode(std::span<const std::uint8_t>(input_.data() + begin, end - begin), left == 0,
+                       std::span<std::uint8_t>(output_.data() + filled, output_.size() - filled));
+    if (result.status == DecodeStatus::Error)
+      return false;
+    begin += result.consumed;
+    filled += result.produced;
+    total += result.produced;
+    if (total > entry.uncompressedSize)
+      return false;
+    const bool done = result.status == DecodeStatus::Done;
+    if ((filled == output_.size() || (done && filled > 0)) && !flush())
+      return false;
+    if (done)
+      break;
+    // No progress: the decoder wants more than the buffer holds, or the
+    // data ended before the stream did.
+    if (result.consumed == 0 && result.produced == 0 && (left == 0 || !refill()))
+      return false;
+  }
+  return total == entry.uncompressedSize && crc == entry.crc32;
+}
+
+}  // namespace zephora::zip

@@ -1,0 +1,71 @@
+// The extractor component: opens one ZIP package and writes its files into
+// one folder, dropping every stored folder.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/text.h"
+#include "transfer/zip/archive_reader.h"
+#include "transfer/zip/decoder.h"
+
+namespace zephora::zip {
+
+class TUnZipper {
+ public:
+  TUnZipper();
+  ~TUnZipper();
+  TUnZipper(const TUnZipper&) = delete;
+  TUnZipper& operator=(const TUnZipper&) = delete;
+
+  // Target folder of every extracted file.
+  Text BaseDirectory;
+
+  // Opens the archive read-only (others may read and write it, not delete
+  // it) and reads its central directory. An empty path opens nothing.
+  void OpenArchive(const Text& path);
+  // Extracts every entry whose name matches `mask` into BaseDirectory. A
+  // failing entry is skipped; FailedFiles() names it afterwards.
+  void ExtractFiles(const Text& mask);
+  // Releases the archive, so that no handle to it remains.
+  void CloseArchive();
+
+  bool IsOpen() const { return archive_.IsOpen(); }
+  // Stored names of the entries that the last ExtractFiles could not install.
+  const std::vector<Text>& FailedFiles() const { return failed_; }
+
+ private:
+  enum class Outcome {
+    Extracted,
+    Kept,    // the target refused to be replaced, or the date was invalid
+    Failed,  // the entry's file could not be installed
+  };
+  Outcome ExtractEntry(const CentralEntry& entry, const Text& target);
+  [[nodiscard]] bool DecodeInto(const CentralEntry& entry, Decoder& decoder,
+                                std::uint64_t dataOffset, File& out);
+
+  File archive_;
+  std::unique_ptr<FileSource> source_;
+  std::vector<CentralEntry> entries_;
+  std::vector<Text> failed_;
+  Text folder_;  // the normalised base folder of the open archive
+  std::vector<std::uint8_t> input_;
+  std::vector<std::uint8_t> output_;
+};
+
+// The last name component of a stored name: everything up to the last "/",
+// "\" or ":" is dropped.
+Text TargetName(TextView storedName);
+// Whether a file name would open a device or another file on Windows:
+// reserved device names (with or without an extension), a trailing dot or
+// blank, characters that no file name may hold.
+bool IsUnsafeFileName(TextView name);
+// The mask rule: a mask without a folder part matches in any folder; "*"
+// and "?" as wildcards, and "*.*" also matches names without a dot.
+bool MatchesMask(TextView storedName, TextView mask);
+// The DOS attribute byte to give the extracted file.
+std::uint32_t TargetAttributes(const CentralEntry& entry);
+
+}  // namespace zephora::zip

@@ -1,0 +1,44 @@
+#include "transfer/zip/zip_texts.h"
+
+namespace zephora::zip {
+namespace {
+
+enum : std::uint32_t {
+  kFileNotFound = 0x3000,
+  kInvalidStream,
+  kUnhandledArchiveType,
+  kCannotOpenFile,
+  kNotPkZipFile,
+  kDirectoryNotFound,
+  kArchiveNotOpen,
+  kCouldNotExtract,
+  kMultiPartArchive,
+};
+
+constexpr ResourceText kTexts[] = {
+    {kFileNotFound, u"File not found"},
+    {kInvalidStream, u"Invalid Stream"},
+    {kUnhandledArchiveType, u"Unhandled Archive Type"},
+    {kCannotOpenFile, u"Cannot open file \"%s\". %s"},
+    {kNotPkZipFile, u"Invalid file - not a PKZip file"},
+    {kDirectoryNotFound, u"Directory does not exist"},
+    {kArchiveNotOpen, u"Archive does not exist - Filename is blank"},
+    {kCouldNotExtract, u"Could not extract %d file(s): %s"},
+    {kMultiPartArchive, u"Multi-part archives are not supported"},
+};
+
+const ResourceModule kModule{kTexts};
+
+}  // namespace
+
+const ResStringRec SFileNotFound{&kModule, kFileNotFound};
+const ResStringRec SInvalidStream{&kModule, kInvalidStream};
+const ResStringRec SUnhandledArchiveType{&kModule, kUnhandledArchiveType};
+const ResStringRec SCannotOpenFile{&kModule, kCannotOpenFile};
+const ResStringRec SNotPkZipFile{&kModule, kNotPkZipFile};
+const ResStringRec SDirectoryNotFound{&kModule, kDirectoryNotFound};
+const ResStringRec SArchiveNotOpen{&kModule, kArchiveNotOpen};
+const ResStringRec SCouldNotExtract{&kModule, kCouldNotExtract};
+const ResStringRec SMultiPartArchive{&kModule, kMultiPartArchive};
+
+}  // namespace zephora::zip
