@@ -2,6 +2,8 @@
 
 namespace zephora::zip {
 
-std::unique_ptr<Decoder> MakePpmdDecoder(const DecoderParams&) { return nullptr; }
+std::unique_ptr<Decoder> MakePpmdDecoder(const DecoderParams&) {
+  return nullptr;
+}
 
 }  // namespace zephora::zip
