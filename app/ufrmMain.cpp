@@ -22,12 +22,6 @@ RECT At(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
 }
 
-BOOL CALLBACK ForwardToChild(HWND child, LPARAM message) noexcept {
-  const auto* forwarded = reinterpret_cast<const MSG*>(message);
-  SendMessageW(child, forwarded->message, forwarded->wParam, forwarded->lParam);
-  return TRUE;
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain() {
@@ -367,8 +361,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DEVICECHANGE: {
       // Volume changes reach top-level windows only; the drive picker
       // listens for them too.
-      MSG forwarded{Handle(), message, wParam, lParam, 0, {}};
-      EnumChildWindows(Handle(), &ForwardToChild, reinterpret_cast<LPARAM>(&forwarded));
+      ForwardToDescendants(Handle(), message, wParam, lParam);
       return TRUE;
     }
     case WM_DPICHANGED: {

@@ -36,6 +36,12 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
 
 namespace {
 
+BOOL CALLBACK ForwardToChild(HWND child, LPARAM data) noexcept {
+  const auto* forwarded = reinterpret_cast<const MSG*>(data);
+  SendMessageW(child, forwarded->message, forwarded->wParam, forwarded->lParam);
+  return TRUE;
+}
+
 void RegisterOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style,
                   WNDPROC procedure) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -182,6 +188,11 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
   return result;
 }
 
+void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG forwarded{window, message, wParam, lParam, 0, {}};
+  EnumChildWindows(window, &ForwardToChild, reinterpret_cast<LPARAM>(&forwarded));
+}
+
 TPanel::TPanel(const Args& args) {
   CreatePanel(args, ClassInfo{L"ZephoraPanel", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
 }
@@ -215,6 +226,12 @@ LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
+      break;
+    case WM_DEVICECHANGE:
+      if (GetParent(Handle()) == nullptr) {
+        ForwardToDescendants(Handle(), message, wParam, lParam);
+        return TRUE;
+      }
       break;
     default:
       break;

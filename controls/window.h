@@ -20,6 +20,9 @@ inline int Scale(int designPixels, UINT dpi) {
 RECT ScaleRect(const RECT& design, UINT dpi);
 // The resolution the window is shown at (96 when the system cannot say).
 UINT WindowDpi(HWND window);
+// Passes a broadcast that reaches top-level windows only (a volume came or
+// went) on to every window inside `window`.
+void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // "Tahoma" at a character height given in design pixels.
 unique_hfont CreateTahoma(int designHeight, UINT dpi);
 
