@@ -1,0 +1,39 @@
+#include "app/application.h"
+
+#include <objbase.h>
+#include <windows.h>
+
+#include "app/ufrmMain.h"
+#include "controls/message_box.h"
+
+namespace zephora {
+
+TApplication::TApplication(const Text& executablePath) : title_(ApplicationTitle(executablePath)) {
+  // The shell link object needs COM on this thread; it is undone at exit
+  // only if this call is the one that set it up.
+  comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+TApplication::~TApplication() {
+  if (comInitialised_)
+    CoUninitialize();
+}
+
+int TApplication::Run(TfrmMain& mainForm) {
+  mainForm.SetMainForm(true);
+  if (MainFormOnTaskbar) {
+    SetWindowLongPtrW(mainForm.Handle(), GWL_EXSTYLE,
+                      GetWindowLongPtrW(mainForm.Handle(), GWL_EXSTYLE) | WS_EX_APPWINDOW);
+  }
+  mainForm.Show();
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (mainForm.TranslateDialogMessage(message))
+      continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+}  // namespace zephora

@@ -1,0 +1,31 @@
+// TApplication: the program's one application object. It computes the
+// application title, initialises COM for the thread as a single-threaded
+// apartment for the program's lifetime and runs the message loop.
+#pragma once
+
+#include "platform/text.h"
+
+namespace zephora {
+
+class TfrmMain;
+
+class TApplication {
+ public:
+  explicit TApplication(const Text& executablePath);
+  ~TApplication();
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  const Text& Title() const { return title_; }
+  // The main window has a taskbar button of its own.
+  bool MainFormOnTaskbar = false;
+
+  // Shows the main window and processes messages until it is closed.
+  int Run(TfrmMain& mainForm);
+
+ private:
+  Text title_;
+  bool comInitialised_ = false;
+};
+
+}  // namespace zephora

@@ -1,0 +1,179 @@
+#include "app/dialogs.h"
+
+#include <algorithm>
+
+#include "controls/message_box.h"
+#include "controls/window.h"
+#include "i18n/translation.h"
+#include "platform/wide.h"
+
+namespace zephora {
+namespace {
+
+// Sizes in pixels at 96 pixels per inch.
+constexpr int kMargin = 12;
+constexpr int kGap = 8;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kMaxTextWidth = 360;
+
+class TConfirmDialog : public Window {
+ public:
+  TConfirmDialog(HWND owner, const Text& text) : owner_(owner) {
+    UINT dpi = WindowDpi(owner);
+    auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, 96);
+    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+
+    Create(ClassInfo{kConfirmDialogClass, GetSysColorBrush(COLOR_BTNFACE)},
+           WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+           ToWide(_(u"WAARSCHUWING")).c_str(), RECT{0, 0, 100, 100}, owner);
+
+    std::wstring wide = ToWide(text);
+    RECT textRect{0, 0, px(kMaxTextWidth), 0};
+    {
+      window_dc dc(Handle());
+      select_object selected(dc.get(), font_.get());
+      DrawTextW(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &textRect,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    const int icon = GetSystemMetrics(SM_CXICON);
+    const int textLeft = px(kMargin) + icon + px(kMargin);
+    const int textHeight = std::max<int>(textRect.bottom, icon);
+    const int buttonsWidth = 2 * px(kButtonWidth) + px(kGap);
+    const int clientWidth =
+        std::max<int>(textLeft + textRect.right + px(kMargin), buttonsWidth + 2 * px(kMargin));
+    const int buttonTop = px(kMargin) + textHeight + px(kMargin);
+    const int clientHeight = buttonTop + px(kButtonHeight) + px(kMargin);
+
+    Child(L"STATIC", L"", SS_ICON, px(kMargin), px(kMargin), icon, icon, 0);
+    SendMessageW(GetDlgItem(Handle(), kIconId), STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_QUESTION)), 0);
+    Child(L"STATIC", wide.c_str(), SS_LEFT | SS_NOPREFIX, textLeft,
+          px(kMargin) + (textHeight - textRect.bottom) / 2, textRect.right, textRect.bottom,
+          kTextId);
+    const int buttonsLeft = (clientWidth - buttonsWidth) / 2;
+    Child(L"BUTTON", ToWide(LoadResString(SMsgDlgYes)).c_str(),
+          WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, buttonsLeft, buttonTop, px(kButtonWidth),
+          px(kButtonHeight), IDYES);
+    Child(L"BUTTON", ToWide(LoadResString(SMsgDlgNo)).c_str(), WS_TABSTOP | BS_PUSHBUTTON,
+          buttonsLeft + px(kButtonWidth) + px(kGap), buttonTop, px(kButtonWidth), px(kButtonHeight),
+          IDNO);
+
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectExForDpi(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME,
+                             dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT over{};
+    if (owner != nullptr && IsWindowVisible(owner)) {
+      GetWindowRect(owner, &over);
+    } else {
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
+    }
+    SetWindowPos(Handle(), nullptr, (over.left + over.right - width) / 2,
+                 (over.top + over.bottom - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  bool ShowModal() {
+    HWND window = Handle();
+    const bool ownerWasEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
+    if (ownerWasEnabled)
+      EnableWindow(owner_, FALSE);
+    ShowWindow(window, SW_SHOW);
+    SetFocus(GetDlgItem(window, IDYES));
+    MSG message{};
+    bool quit = false;
+    while (!done_ && IsWindow(window)) {
+      BOOL got = GetMessageW(&message, nullptr, 0, 0);
+      if (got <= 0) {
+        quit = got == 0;
+        break;
+      }
+      if (!IsDialogMessageW(window, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+    // Give the owner back its input before this window goes, so the
+    // activation returns to it.
+    if (ownerWasEnabled)
+      EnableWindow(owner_, TRUE);
+    if (IsWindow(window))
+      DestroyWindow(window);
+    if (quit)
+      PostQuitMessage(static_cast<int>(message.wParam));
+    return answer_;
+  }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    switch (message) {
+      case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
+          switch (LOWORD(wParam)) {
+            case IDYES:
+              Finish(true);
+              return 0;
+            case IDNO:
+            case IDCANCEL:
+              Finish(false);
+              return 0;
+            default:
+              break;
+          }
+        }
+        break;
+      case DM_GETDEFID:
+        return MAKELRESULT(IDYES, DC_HASDEFID);
+      case WM_CLOSE:
+        Finish(false);
+        return 0;
+      default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+  }
+
+ private:
+  static constexpr int kIconId = 100;
+  static constexpr int kTextId = 101;
+
+  void Child(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
+             int height, int id) {
+    if (id == 0)
+      id = kIconId;
+    HWND child = CreateWindowExW(
+        0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+
+  void Finish(bool answer) {
+    answer_ = answer;
+    done_ = true;
+  }
+
+  HWND owner_;
+  unique_hfont font_;
+  bool done_ = false;
+  bool answer_ = false;
+};
+
+}  // namespace
+
+bool ConfirmDialog(const Text& text) {
+  TConfirmDialog dialog(GetActiveWindow(), text);
+  return dialog.ShowModal();
+}
+
+void ErrorDialog(const Text& text) {
+  ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(),
+                 MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+}
+
+}  // namespace zephora

@@ -1,0 +1,26 @@
+// The program's entry point: the translation layer first, then the
+// application object and the wizard window; torn down in reverse order.
+#include <windows.h>
+
+#include "app/application.h"
+#include "app/ufrmMain.h"
+#include "controls/message_box.h"
+#include "i18n/translation.h"
+#include "platform/process.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    zephora::TranslationLayer translation;
+    int exitCode = 0;
+    {
+      zephora::TApplication application(zephora::ExecutablePath());
+      application.MainFormOnTaskbar = true;
+      zephora::TfrmMain frmMain;
+      exitCode = application.Run(frmMain);
+    }
+    return exitCode;
+  } catch (...) {
+    zephora::ShowFailureReport(std::current_exception());
+    return 1;
+  }
+}

@@ -1,0 +1,387 @@
+#include "app/ufrmMain.h"
+
+#include <commctrl.h>
+
+#include "app/dialogs.h"
+#include "i18n/translation.h"
+
+namespace zephora {
+namespace {
+
+constexpr int kClientWidth = 700;
+constexpr int kClientHeight = 513;
+constexpr int kImageWidth = 169;
+constexpr int kBarHeight = 53;
+constexpr int kNotebookHeight = kClientHeight - kBarHeight;
+constexpr int kEditHeight = 26;
+constexpr int kButtonLineHeight = 21;  // radio buttons and check boxes
+constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+RECT At(int left, int top, int width, int height) {
+  return RECT{left, top, left + width, top + height};
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain() {
+  HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  Create(ClassInfo{L"ZephoraSetupWizard", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), icon},
+         kFrameExStyle, kFrameStyle, L"Programma - Setup", At(0, 0, kClientWidth, kClientHeight),
+         nullptr);
+  dpi_ = WindowDpi(Handle());
+
+  // Image1 holds no picture: it shows the window's white background.
+  Image1 = TWinControl(AddControl(Handle(), L"STATIC", L"", SS_LEFT,
+                                  At(0, 0, kImageWidth, kNotebookHeight), FontKind::Form));
+  SpeedBar1 = std::make_unique<TSpeedBar>(
+      TSpeedBar::Args{Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight)});
+  placements_.push_back({SpeedBar1->Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight),
+                         FontKind::Bar, false, false, false});
+  // Creation order is also the order from front to back and the tab order:
+  // Cancel, then Next in front of Finish, which shares its place.
+  HWND bar = SpeedBar1->Handle();
+  const DWORD button = WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+  btCANCEL = TWinControl(
+      AddControl(bar, L"BUTTON", L"&Annuleer", button, At(10, 10, 99, 33), FontKind::Bar));
+  btNEXT = TWinControl(
+      AddControl(bar, L"BUTTON", L"Volgende >", button, At(596, 10, 98, 33), FontKind::Bar));
+  btFINISH = TWinControl(
+      AddControl(bar, L"BUTTON", L"Voltooien", button, At(596, 10, 98, 33), FontKind::Bar));
+
+  Notebook1 = std::make_unique<TNotebook>(
+      TNotebook::Args{Handle(),
+                      At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
+                      {L"SelectTaal", L"Start", L"Locatie", L"ProxySettings", L"InstallMain",
+                       L"Data", L"InstallData", L"Einde", L"Abort"}});
+  placements_.push_back({Notebook1->Handle(),
+                         At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
+                         FontKind::Form, false, false, false});
+  BuildPages();
+
+  ApplyLayout(dpi_);
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+HWND TfrmMain::AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                          RECT design, FontKind font, bool autoWidth, bool autoHeight,
+                          bool wordWrap, DWORD exStyle) {
+  HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | style, 0, 0, 0, 0, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId_++)),
+                                 GetModuleHandleW(nullptr), nullptr);
+  if (control == nullptr)
+    throw Exception(u"CreateWindowEx " + FromWide(className));
+  placements_.push_back({control, design, font, autoWidth, autoHeight, wordWrap});
+  return control;
+}
+
+HWND TfrmMain::AddLabel(int page, const wchar_t* text, int left, int top, int width, int height,
+                        bool wordWrap, FontKind font) {
+  const DWORD style = WS_VISIBLE | SS_NOPREFIX | (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+  const bool autoWidth = width == 0;
+  const bool autoHeight = height == 0;
+  return AddControl(Notebook1->PageHandle(page), L"STATIC", text, style,
+                    At(left, top, width, height), font, autoWidth, autoHeight, wordWrap);
+}
+
+void TfrmMain::BuildPages() {
+  const wchar_t* titles[] = {L"Programma Setup",
+                             L"Welkom bij het installatie programma ",
+                             L"Locatie",
+                             L"Proxy Instellingen",
+                             L"Vooruitgang",
+                             L"Gegevens installeren",
+                             L"Gegevens Installeren",
+                             L"Installatie voltooid",
+                             L"Installatie is niet voltooid"};
+  for (int page = 0; page < Notebook1->PageCount(); ++page) {
+    Titles.emplace_back(AddLabel(page, titles[page], 21, 21, 0, 0, false, FontKind::Title));
+  }
+  auto radio = [this](int page, const wchar_t* text, int left, int top, bool visible, bool group) {
+    DWORD style =
+        BS_AUTORADIOBUTTON | WS_TABSTOP | (visible ? WS_VISIBLE : 0) | (group ? WS_GROUP : 0);
+    return TWinControl(AddControl(Notebook1->PageHandle(page), L"BUTTON", text, style,
+                                  At(left, top, 200, kButtonLineHeight), FontKind::Form));
+  };
+  auto page = [this](int index) { return Notebook1->PageHandle(index); };
+
+  // SelectTaal: created in tab order.
+  AddLabel(kSelectTaal, L"Kies uw taal", 21, 84);
+  rbNEDERLANDS = radio(kSelectTaal, L"Nederlands", 42, 126, true, true);
+  rbFRANS = radio(kSelectTaal, L"Fran\u00e7ais", 42, 157, true, false);
+  rbDUITS = radio(kSelectTaal, L"Deutsch", 42, 219, true, false);
+  rbENGELS = radio(kSelectTaal, L"English", 42, 188, true, false);
+  rbITALIAANS = radio(kSelectTaal, L"Italiano", 314, 251, false, false);
+  rbSPAANS = radio(kSelectTaal, L"Espagnol", 314, 282, false, false);
+  rbNEDERLANDS.SetChecked(true);
+
+  // Start
+  AddLabel(kStart,
+           L"Deze routine zal het bestelprogramma op uw computer installeren. Kies voor Volgende "
+           L"om door te gaan.",
+           21, 84, 493, 43, true);
+  AddLabel(kStart, L"", 21, 398, 493, 43, true);
+
+  // Locatie
+  AddLabel(kLocatie, L"Selecteer een schijf waarop u het programma wenst te installeren", 21, 84);
+  InstallDrive = std::make_unique<TDriveCombo>(TDriveCombo::Args{
+      page(kLocatie), nextId_++, At(21, 126, 409, 200), {TDriveType::dtFixed}, nullptr, nullptr});
+  placements_.push_back(
+      {InstallDrive->Handle(), At(21, 126, 409, 200), FontKind::Form, false, false, false});
+
+  // ProxySettings
+  AddLabel(kProxySettings,
+           L"Het installatie programma zal de nodige componenten downloaden en installeren.", 21,
+           84, 503, 53, true);
+  AddLabel(kProxySettings,
+           L"Het installatie programma vereist hiervoor toegang tot het internet .  Schakel "
+           L"eventueel uw firewall programma uit.",
+           21, 146, 475, 54, true, FontKind::Large);
+  AddLabel(kProxySettings,
+           L"Indien u over een proxyserver beschikt kan u hier de gegevens ingeven.", 21, 209, 482,
+           54, true);
+  PROXY_USE = TWinControl(AddControl(page(kProxySettings), L"BUTTON", L"Een proxyserver gebruiken",
+                                     WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+                                     At(21, 262, 300, kButtonLineHeight), FontKind::Form));
+  AddLabel(kProxySettings, L"Adres", 21, 303);
+  // The fields sit level with their labels.
+  PROXY_SERVER = TWinControl(AddControl(
+      page(kProxySettings), L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+      At(73, 299, 420, kEditHeight), FontKind::Form, false, false, false, WS_EX_CLIENTEDGE));
+  AddLabel(kProxySettings, L"Poort", 21, 335);
+  PROXY_POORT = std::make_unique<TValidateEdit>(
+      TValidateEdit::Args{page(kProxySettings), nextId_++, At(73, 331, 64, kEditHeight), nullptr});
+  placements_.push_back(
+      {PROXY_POORT->Handle(), At(73, 331, 64, kEditHeight), FontKind::Form, false, false, false});
+
+  // InstallMain
+  AddLabel(kInstallMain, L"Even geduld aub.", 21, 84);
+  AddLabel(kInstallMain, L"De componenten worden gedownload en ge\u00efnstalleerd", 21, 126);
+  ProgressBar = TWinControl(AddControl(page(kInstallMain), PROGRESS_CLASSW, L"", WS_VISIBLE,
+                                       At(21, 167, 482, 23), FontKind::Form));
+
+  // Data
+  rbSERVER = radio(kData, L"Installeer de gegevens op de PC", 52, 63, true, true);
+  AddLabel(kData, L"Installeer een leeg gegevens bestand", 84, 94);
+  rbWORKSTATION = radio(kData, L"Installeer GEEN gegevens.", 52, 126, true, false);
+  rbSERVER.SetChecked(true);
+  AddLabel(kData, L"De gegevens zijn aanwezig of  staan op een andere PC/Server", 84, 157, 426, 0,
+           true);
+  AddLabel(kData, L"Locatie voor de gegevens", 21, 345);
+  GegevensLocatie = std::make_unique<TDirectoryEdit>(
+      TDirectoryEdit::Args{page(kData), nextId_++, At(21, 377, 493, kEditHeight),
+                           L"GegevensLocatie", Scale(27, dpi_), nullptr, nullptr});
+  placements_.push_back({GegevensLocatie->Handle(), At(21, 377, 493, kEditHeight), FontKind::Form,
+                         false, false, false});
+
+  // InstallData
+  AddLabel(kInstallData, L"Even geduld aub", 21, 84);
+  AddLabel(kInstallData, L"De gegevens worden ge\u00efnstalleerd", 21, 126);
+
+  // Einde
+  AddLabel(kEinde,
+           L"Deze routine heeft met succes het bestelprogramma op uw computer ge\u00efnstalleerd. "
+           L"Klik op Voltooien om af te sluiten.",
+           21, 84, 493, 74, true);
+
+  // Abort
+  AddLabel(kAbort,
+           L"Het programma is niet succesvol ge\u00efnstalleerd op uw PC. Het progamma zal "
+           L"mogelijk niet correct werken.",
+           21, 84, 472, 43, true);
+  AddLabel(kAbort, L"Voer de installatie later opnieuw uit.", 21, 146, 138, 0, true);
+  AddLabel(kAbort, L"Neem contact op met Orvelin BVBA indien het probleem zich blijft voordoen.",
+           21, 241);
+}
+
+HFONT TfrmMain::Font(FontKind kind) const {
+  switch (kind) {
+    case FontKind::Bar:
+      return barFont_.get();
+    case FontKind::Title:
+      return titleFont_.get();
+    case FontKind::Large:
+      return largeFont_.get();
+    case FontKind::Form:
+      break;
+  }
+  return formFont_.get();
+}
+
+void TfrmMain::ApplyLayout(UINT dpi) {
+  dpi_ = dpi;
+  // Design heights: 14 for the window, 15 for the button bar and one label,
+  // 17 for the page titles.
+  unique_hfont form = CreateTahoma(14, dpi);
+  unique_hfont bar = CreateTahoma(15, dpi);
+  unique_hfont title = CreateTahoma(17, dpi);
+  unique_hfont large = CreateTahoma(15, dpi);
+
+  window_dc dc(Handle());
+  for (const Placement& placed : placements_) {
+    HFONT font = placed.font == FontKind::Bar     ? bar.get()
+                 : placed.font == FontKind::Title ? title.get()
+                 : placed.font == FontKind::Large ? large.get()
+                                                  : form.get();
+    SendMessageW(placed.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    RECT rect = ScaleRect(placed.design, dpi);
+    if (placed.autoWidth || placed.autoHeight) {
+      // A label sized to its text, as wide as given when it wraps.
+      select_object selected(dc.get(), font);
+      int length = GetWindowTextLengthW(placed.window);
+      std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+      text.resize(static_cast<std::size_t>(GetWindowTextW(placed.window, text.data(), length + 1)));
+      RECT measured{0, 0, rect.right - rect.left, 0};
+      UINT format = DT_CALCRECT | DT_NOPREFIX | (placed.wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+      if (text.empty()) {
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc.get(), &metrics);
+        measured.bottom = metrics.tmHeight;
+      } else {
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measured, format);
+      }
+      if (placed.autoWidth)
+        rect.right = rect.left + measured.right;
+      if (placed.autoHeight)
+        rect.bottom = rect.top + measured.bottom;
+    }
+    SetWindowPos(placed.window, nullptr, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(placed.window, nullptr, TRUE);
+  }
+  GegevensLocatie->SetButtonWidth(Scale(27, dpi));
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.get()), FALSE);
+  formFont_ = std::move(form);
+  barFont_ = std::move(bar);
+  titleFont_ = std::move(title);
+  largeFont_ = std::move(large);
+
+  RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+  AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
+  SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+
+void TfrmMain::Show() {
+  // Centred on the screen the window is on.
+  RECT frame{};
+  GetWindowRect(Handle(), &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(Handle(), nullptr, screen.left + (screen.right - screen.left - width) / 2,
+               screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
+               SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+  ShowWindow(Handle(), SW_SHOWNORMAL);
+  UpdateWindow(Handle());
+}
+
+bool TfrmMain::TranslateDialogMessage(MSG& message) {
+  HWND window = Handle();
+  return window != nullptr && IsDialogMessageW(window, &message) != FALSE;
+}
+
+bool TfrmMain::FinishInFront() const {
+  for (HWND above = GetWindow(btNEXT.Handle(), GW_HWNDPREV); above != nullptr;
+       above = GetWindow(above, GW_HWNDPREV)) {
+    if (above == btFINISH.Handle())
+      return true;
+  }
+  return false;
+}
+
+void TfrmMain::SetWaitCursor(bool wait) {
+  waitCursor_ = wait;
+  SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
+}
+
+void TfrmMain::FormCreate() {
+  SetPageIndex(kStart);
+  InstallDrive->SetDrive(u'C');
+}
+
+void TfrmMain::btNEXTClick() {
+  const int page = PageIndex();
+  if (page == kProxySettings) {
+    RunInstallation();
+    return;
+  }
+  SetPageIndex(page + 1);
+}
+
+void TfrmMain::btCANCELClick() {
+  const Text question = _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
+  if (!ConfirmDialog(question))
+    return;
+  SetPageIndex(PageCount() - 1);
+  btCANCEL.SetVisible(false);
+  btFINISH.BringToFront();
+}
+
+void TfrmMain::btFINISHClick() {
+  PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void TfrmMain::rbSERVERClick() {}
+
+LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      LRESULT reflected = 0;
+      if (ReflectToChild(message, wParam, lParam, reflected))
+        return reflected;
+      if (HIWORD(wParam) != BN_CLICKED || lParam == 0)
+        return 0;
+      const HWND control = reinterpret_cast<HWND>(lParam);
+      if (control == btNEXT.Handle()) {
+        btNEXTClick();
+      } else if (control == btCANCEL.Handle()) {
+        btCANCELClick();
+      } else if (control == btFINISH.Handle()) {
+        btFINISHClick();
+      } else if (control == rbSERVER.Handle() || control == rbWORKSTATION.Handle()) {
+        rbSERVERClick();
+      }
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    case WM_SETCURSOR:
+      if (waitCursor_) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case WM_DEVICECHANGE: {
+      // Volume changes reach top-level windows only; the drive picker
+      // listens for them too.
+      ForwardToDescendants(Handle(), message, wParam, lParam);
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      ApplyLayout(HIWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_CLOSE:
+      DestroyWindow(Handle());
+      return 0;
+    case WM_DESTROY:
+      if (mainForm_)
+        PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return Default(message, wParam, lParam);
+}
+
+}  // namespace zephora

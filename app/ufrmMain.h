@@ -1,0 +1,127 @@
+// TfrmMain: the wizard window, its pages, controls and components, and the
+// handlers of its buttons.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "controls/directory_edit.h"
+#include "controls/drive_combo.h"
+#include "controls/notebook.h"
+#include "controls/speed_bar.h"
+#include "controls/validate_edit.h"
+#include "controls/win_control.h"
+#include "controls/window.h"
+#include "platform/win_handles.h"
+#include "shelllink/ShellLink.h"
+
+namespace zephora {
+
+// The wizard's pages, by index.
+enum TPage : int {
+  kSelectTaal = 0,
+  kStart = 1,
+  kLocatie = 2,
+  kProxySettings = 3,
+  kInstallMain = 4,
+  kData = 5,
+  kInstallData = 6,
+  kEinde = 7,
+  kAbort = 8,
+};
+
+class TfrmMain : public Window {
+ public:
+  // Builds the window with every control and component, then runs
+  // FormCreate. The window is not shown yet.
+  TfrmMain();
+  ~TfrmMain() override;
+
+  // Closing this window ends the program's message loop.
+  void SetMainForm(bool mainForm) { mainForm_ = mainForm; }
+  void Show();
+  // Keyboard navigation between the controls (Tab, access keys).
+  bool TranslateDialogMessage(MSG& message);
+
+  // The wizard's state.
+  int PageIndex() const { return Notebook1->PageIndex(); }
+  void SetPageIndex(int index) { Notebook1->SetPageIndex(index); }
+  int PageCount() const { return Notebook1->PageCount(); }
+  // Whether Finish lies in front of Next.
+  bool FinishInFront() const;
+  void SetWaitCursor(bool wait);
+  bool WaitCursor() const { return waitCursor_; }
+  // Every label, control and page of the window, for its layout.
+  UINT Dpi() const { return dpi_; }
+
+  // Handlers.
+  void FormCreate();
+  void btNEXTClick();
+  void btCANCELClick();
+  void btFINISHClick();
+  void rbSERVERClick();
+  // The work of Next on the proxy page (app/install_run.cpp).
+  void RunInstallation();
+
+  // Components and controls, as the window's design names them.
+  TWinControl Image1;
+  std::unique_ptr<TSpeedBar> SpeedBar1;
+  TWinControl btFINISH;
+  TWinControl btCANCEL;
+  TWinControl btNEXT;
+  std::unique_ptr<TNotebook> Notebook1;
+  // Page titles, by page index.
+  std::vector<TWinControl> Titles;
+  // SelectTaal
+  TWinControl rbNEDERLANDS, rbFRANS, rbENGELS, rbDUITS, rbITALIAANS, rbSPAANS;
+  // Locatie
+  std::unique_ptr<TDriveCombo> InstallDrive;
+  // ProxySettings
+  TWinControl PROXY_USE;
+  TWinControl PROXY_SERVER;
+  std::unique_ptr<TValidateEdit> PROXY_POORT;
+  // InstallMain
+  TWinControl ProgressBar;
+  // Data
+  TWinControl rbSERVER, rbWORKSTATION;
+  std::unique_ptr<TDirectoryEdit> GegevensLocatie;
+
+  // Non-visual components.
+  TShellLink ShellLink;
+  // The HTTP client (HttpClient1) and the ZIP extractor (UnZipper1) join
+  // here, beside ShellLink, when the installation run is wired in.
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  enum class FontKind { Form, Bar, Title, Large };
+  struct Placement {
+    HWND window;
+    RECT design;  // in design pixels, relative to its parent
+    FontKind font;
+    bool autoWidth;
+    bool autoHeight;
+    bool wordWrap;
+  };
+
+  HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                  RECT design, FontKind font, bool autoWidth = false, bool autoHeight = false,
+                  bool wordWrap = false, DWORD exStyle = 0);
+  HWND AddLabel(int page, const wchar_t* text, int left, int top, int width = 0, int height = 0,
+                bool wordWrap = false, FontKind font = FontKind::Form);
+  void BuildPages();
+  void ApplyLayout(UINT dpi);
+  HFONT Font(FontKind kind) const;
+
+  std::vector<Placement> placements_;
+  unique_hfont formFont_, barFont_, titleFont_, largeFont_;
+  UINT dpi_ = 96;
+  int nextId_ = 100;
+  bool mainForm_ = false;
+  bool waitCursor_ = false;
+};
+
+}  // namespace zephora

@@ -1,0 +1,35 @@
+// TNotebook: a page container that shows exactly one of its pages.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "controls/window.h"
+
+namespace zephora {
+
+class TNotebook : public TPanel {
+ public:
+  struct Args {
+    HWND parent = nullptr;
+    RECT rect{};
+    std::vector<const wchar_t*> pageCaptions;
+  };
+  explicit TNotebook(const Args& args);
+
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+  int PageIndex() const { return pageIndex_; }
+  // An index outside the pages, or the one shown, changes nothing.
+  void SetPageIndex(int index);
+  TPanel& Page(int index) { return *pages_.at(static_cast<std::size_t>(index)); }
+  HWND PageHandle(int index) { return Page(index).Handle(); }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  std::vector<std::unique_ptr<TPanel>> pages_;
+  int pageIndex_ = 0;
+};
+
+}  // namespace zephora

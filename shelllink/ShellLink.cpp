@@ -1,0 +1,147 @@
+#include "shelllink/ShellLink.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "i18n/resource_strings.h"
+#include "platform/system_error.h"
+#include "platform/wide.h"
+#include "platform/win_handles.h"
+#include "shelllink/com_object.h"
+
+namespace zephora {
+namespace {
+
+constexpr ResourceText kShellLinkTexts[] = {
+    {0x1300, u"%s, ClassID: %s"},
+    {0x1301, u"OLE error %.8x"},
+    {0x1302, u"Interface not supported"},
+};
+const ResourceModule kShellLinkModule{kShellLinkTexts};
+const ResStringRec SOleError{&kShellLinkModule, 0x1300};
+const ResStringRec SOleErrorCode{&kShellLinkModule, 0x1301};
+const ResStringRec SIntfNotSupported{&kShellLinkModule, 0x1302};
+
+// Every text comes back through a buffer of this many code units.
+constexpr int kBufferLength = 256;
+
+Text BufferText(const wchar_t* buffer) {
+  std::size_t length = 0;
+  while (length < kBufferLength && buffer[length] != L'\0')
+    ++length;
+  return FromWide(std::wstring_view(buffer, length));
+}
+
+int ShowCommandOf(TWindowState state) {
+  switch (state) {
+    case TWindowState::wsMinimized:
+      return SW_MINIMIZE;
+    case TWindowState::wsMaximized:
+      return SW_SHOWMAXIMIZED;
+    case TWindowState::wsNormal:
+      break;
+  }
+  return SW_SHOWNORMAL;
+}
+
+struct LinkObject {
+  com_ptr<IUnknown> object;
+  com_ptr<IShellLinkW> link;
+  com_ptr<IPersistFile> file;
+};
+
+LinkObject ObtainLinkObject() {
+  LinkObject result;
+  result.object = CreateComObject(CLSID_ShellLink);
+  result.link = RequireInterface<IShellLinkW>(result.object, IID_IShellLinkW);
+  result.file = RequireInterface<IPersistFile>(result.object, IID_IPersistFile);
+  return result;
+}
+
+}  // namespace
+
+com_ptr<IUnknown> CreateComObject(REFCLSID classId) {
+  com_ptr<IUnknown> object;
+  HRESULT result = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                    IID_IUnknown, object.put_void());
+  if (FAILED(result)) {
+    Text reason = TrimErrorText(SystemErrorText(static_cast<int>(result)));
+    if (reason.empty()) {
+      reason = FormatResString(SOleErrorCode, {static_cast<unsigned>(result)});
+    }
+    wchar_t classText[40] = {};
+    StringFromGUID2(classId, classText, 40);
+    throw EOleSysError(FormatResString(SOleError, {reason, FromWide(classText)}), result);
+  }
+  return object;
+}
+
+void ThrowInterfaceNotSupported() {
+  throw EIntfCastError(LoadResString(SIntfNotSupported));
+}
+
+Text FolderOf(TextView path) {
+  std::size_t last = path.find_last_of(u"\\:");
+  return last == TextView::npos ? Text() : Text(path.substr(0, last + 1));
+}
+
+void TShellLink::Write() {
+  LinkObject link = ObtainLinkObject();
+  // The calls and their order are those the link format expects of us; a
+  // failing one is not examined.
+  link.link->SetArguments(ToWide(Arguments).c_str());
+  link.link->SetDescription(ToWide(Description).c_str());
+  link.link->SetHotkey(HotKey);
+  if (!IconFile.empty()) {
+    link.link->SetIconLocation(ToWide(IconFile).c_str(), static_cast<int>(IconIndex));
+  }
+  link.link->SetPath(ToWide(ProgramFile).c_str());
+  link.link->SetShowCmd(ShowCommandOf(WindowState));
+  if (WorkingDirectory.empty())
+    WorkingDirectory = FolderOf(ProgramFile);
+  link.link->SetWorkingDirectory(ToWide(WorkingDirectory).c_str());
+  link.file->Save(ToWide(LinkFile).c_str(), FALSE);
+}
+
+void TShellLink::Read() {
+  LinkObject link = ObtainLinkObject();
+  link.file->Load(ToWide(LinkFile).c_str(), STGM_READ);
+  wchar_t buffer[kBufferLength] = {};
+
+  // A query that fails leaves its property as it was.
+  if (SUCCEEDED(link.link->GetArguments(buffer, kBufferLength)))
+    Arguments = BufferText(buffer);
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link.link->GetDescription(buffer, kBufferLength))) {
+    Description = BufferText(buffer);
+  }
+  WORD hotKey = 0;
+  if (SUCCEEDED(link.link->GetHotkey(&hotKey)))
+    HotKey = hotKey;
+  buffer[0] = L'\0';
+  int iconIndex = 0;
+  if (SUCCEEDED(link.link->GetIconLocation(buffer, kBufferLength, &iconIndex))) {
+    IconFile = BufferText(buffer);
+    IconIndex = static_cast<std::uint32_t>(iconIndex);
+  }
+  buffer[0] = L'\0';
+  WIN32_FIND_DATAW found{};
+  if (SUCCEEDED(link.link->GetPath(buffer, kBufferLength, &found, SLGP_UNCPRIORITY))) {
+    ProgramFile = BufferText(buffer);
+  }
+  int show = 0;
+  if (SUCCEEDED(link.link->GetShowCmd(&show))) {
+    if (show == SW_SHOWNORMAL)
+      WindowState = TWindowState::wsNormal;
+    if (show == SW_SHOWMAXIMIZED)
+      WindowState = TWindowState::wsMaximized;
+    if (show == SW_MINIMIZE)
+      WindowState = TWindowState::wsMinimized;
+  }
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link.link->GetWorkingDirectory(buffer, kBufferLength))) {
+    WorkingDirectory = BufferText(buffer);
+  }
+}
+
+}  // namespace zephora

@@ -1,0 +1,413 @@
+// The wizard window in this process: real windows, real messages, and the
+// real confirmation and error boxes answered by a helper thread.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "app/dialogs.h"
+#include "app/ufrmMain.h"
+#include "controls/message_box.h"
+#include "platform/exception.h"
+#include "tests/support/ui_test_support.h"
+
+namespace zephora {
+namespace {
+
+using test::DialogAnswerer;
+using test::PumpMessages;
+using test::SeenDialog;
+
+class Wizard : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TfrmMain>();
+    form->Show();
+    Pump();
+  }
+  void TearDown() override {
+    form.reset();
+    Pump();
+  }
+  void Pump() {
+    PumpMessages([this](MSG& message) { return form->TranslateDialogMessage(message); });
+  }
+  void Click(const TWinControl& button) {
+    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
+    Pump();
+  }
+  // Cancel, with the confirmation answered by the given keys.
+  SeenDialog Cancel(std::vector<UINT> keys) {
+    DialogAnswerer answerer(kConfirmDialogClass, std::move(keys));
+    Click(form->btCANCEL);
+    return answerer.Result();
+  }
+  // The button the user sees where Next and Finish share their place.
+  HWND FrontButton() {
+    RECT rect{};
+    GetWindowRect(form->btNEXT.Handle(), &rect);
+    POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ScreenToClient(form->SpeedBar1->Handle(), &centre);
+    return ChildWindowFromPointEx(form->SpeedBar1->Handle(), centre, CWP_SKIPINVISIBLE);
+  }
+  struct State {
+    int page;
+    bool finishInFront;
+    bool cancelVisible;
+    bool nextEnabled;
+    bool wait;
+    bool operator==(const State&) const = default;
+  };
+  State Now() {
+    return State{form->PageIndex(), form->FinishInFront(), form->btCANCEL.Visible(),
+                 form->btNEXT.Enabled(), form->WaitCursor()};
+  }
+
+  std::unique_ptr<TfrmMain> form;
+};
+
+RECT ClientRectOf(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect;
+}
+
+RECT RectInParent(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void ExpectRect(HWND window, RECT design, UINT dpi) {
+  RECT actual = RectInParent(window);
+  EXPECT_EQ(actual.left, Scale(design.left, dpi));
+  EXPECT_EQ(actual.top, Scale(design.top, dpi));
+  EXPECT_EQ(actual.right - actual.left, Scale(design.right - design.left, dpi));
+  EXPECT_EQ(actual.bottom - actual.top, Scale(design.bottom - design.top, dpi));
+}
+
+TEST(ApplicationTitle, KeepsTheFirstCharacterAndLowersTheRest) {
+  EXPECT_EQ(ApplicationTitle(u"C:\\x\\Setup.exe"), u"Setup");
+  EXPECT_EQ(ApplicationTitle(u"C:\\x\\SETUP.EXE"), u"Setup");
+  EXPECT_EQ(ApplicationTitle(u"C:\\x\\setup.exe"), u"setup");
+  EXPECT_EQ(ApplicationTitle(u"D:\\a.b\\MY.SETUP.EXE"), u"My");
+  EXPECT_EQ(ApplicationTitle(u"SETUP"), u"Setup");
+}
+
+TEST(FailureReport, ShowsTheInnermostNonEmptyMessageWithItsFullStop) {
+  auto nested = [](const char16_t* outer, const char16_t* inner) {
+    try {
+      try {
+        throw Exception(inner);
+      } catch (...) {
+        std::throw_with_nested(Exception(outer));
+      }
+    } catch (...) {
+      return std::current_exception();
+    }
+    return std::exception_ptr();
+  };
+  EXPECT_EQ(FailureReportText(nested(u"outer", u"inner")), u"inner.");
+  EXPECT_EQ(FailureReportText(nested(u"outer", u"")), u"outer.");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u"done."))), u"done.");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u"why?"))), u"why?.");
+  // "!" and ")" come before "." in the character table; "/" after it.
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u"stop!"))), u"stop!");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u"(x)"))), u"(x)");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u"a/"))), u"a/.");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(std::runtime_error("plain"))), u"plain.");
+  EXPECT_EQ(FailureReportText(std::make_exception_ptr(Exception(u""))), u"");
+}
+
+TEST_F(Wizard, OpensOnStartWithNextInFrontAndCancelVisible) {
+  EXPECT_EQ(Now(), (State{kStart, false, true, true, false}));
+  EXPECT_EQ(FrontButton(), form->btNEXT.Handle());
+  EXPECT_TRUE(form->btFINISH.Visible());
+  EXPECT_TRUE(form->btFINISH.Enabled());
+  for (int page = 0; page < form->PageCount(); ++page) {
+    EXPECT_EQ(IsWindowVisible(form->Notebook1->PageHandle(page)) != FALSE, page == kStart) << page;
+  }
+  EXPECT_EQ(form->InstallDrive->Drive(), u'C');
+}
+
+TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
+  const UINT dpi = form->Dpi();
+  EXPECT_EQ(test::WindowText(form->Handle()), L"Programma - Setup");
+  RECT client = ClientRectOf(form->Handle());
+  EXPECT_EQ(client.right, Scale(700, dpi));
+  EXPECT_EQ(client.bottom, Scale(513, dpi));
+  const LONG_PTR style = GetWindowLongPtrW(form->Handle(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+  EXPECT_NE(style & WS_CAPTION, 0);
+  EXPECT_NE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+  RECT frame{};
+  GetWindowRect(form->Handle(), &frame);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_NEAR(frame.left + frame.right, screenWidth, 1);
+  EXPECT_NEAR(frame.top + frame.bottom, screenHeight, 1);
+
+  ExpectRect(form->Image1.Handle(), RECT{0, 0, 169, 460}, dpi);
+  ExpectRect(form->SpeedBar1->Handle(), RECT{0, 460, 700, 513}, dpi);
+  ExpectRect(form->Notebook1->Handle(), RECT{169, 0, 700, 460}, dpi);
+  ExpectRect(form->btFINISH.Handle(), RECT{596, 10, 694, 43}, dpi);
+  ExpectRect(form->btCANCEL.Handle(), RECT{10, 10, 109, 43}, dpi);
+  ExpectRect(form->btNEXT.Handle(), RECT{596, 10, 694, 43}, dpi);
+  ExpectRect(form->ProgressBar.Handle(), RECT{21, 167, 503, 190}, dpi);
+
+  // The page's colour behind a label is white.
+  HDC dc = GetDC(form->Handle());
+  EXPECT_EQ(GetPixel(dc, Scale(100, dpi), Scale(300, dpi)), RGB(255, 255, 255));
+  ReleaseDC(form->Handle(), dc);
+}
+
+TEST_F(Wizard, ButtonsCarryTheirCaptionsAndTabOrder) {
+  EXPECT_EQ(form->btFINISH.GetText(), u"Voltooien");
+  EXPECT_EQ(form->btCANCEL.GetText(), u"&Annuleer");
+  EXPECT_EQ(form->btNEXT.GetText(), u"Volgende >");
+  // The first child of the bar comes first in the tab order.
+  HWND first = GetWindow(form->SpeedBar1->Handle(), GW_CHILD);
+  EXPECT_EQ(first, form->btCANCEL.Handle());
+  EXPECT_EQ(GetWindow(first, GW_HWNDNEXT), form->btNEXT.Handle());
+  EXPECT_EQ(GetWindow(form->btNEXT.Handle(), GW_HWNDNEXT), form->btFINISH.Handle());
+}
+
+TEST_F(Wizard, PageTitlesKeepTheirExactSpacing) {
+  const char16_t* expected[] = {u"Programma Setup",
+                                u"Welkom bij het installatie programma ",
+                                u"Locatie",
+                                u"Proxy Instellingen",
+                                u"Vooruitgang",
+                                u"Gegevens installeren",
+                                u"Gegevens Installeren",
+                                u"Installatie voltooid",
+                                u"Installatie is niet voltooid"};
+  const char16_t* captions[] = {u"SelectTaal",    u"Start",       u"Locatie",
+                                u"ProxySettings", u"InstallMain", u"Data",
+                                u"InstallData",   u"Einde",       u"Abort"};
+  ASSERT_EQ(form->PageCount(), 9);
+  for (int page = 0; page < 9; ++page) {
+    EXPECT_EQ(form->Titles[static_cast<std::size_t>(page)].GetText(), expected[page]);
+    EXPECT_EQ(FromWide(test::WindowText(form->Notebook1->PageHandle(page))), captions[page]);
+    RECT title = RectInParent(form->Titles[static_cast<std::size_t>(page)].Handle());
+    EXPECT_EQ(title.left, Scale(21, form->Dpi()));
+    EXPECT_EQ(title.top, Scale(21, form->Dpi()));
+  }
+}
+
+TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
+  std::vector<std::wstring> texts;
+  for (int page = 0; page < 9; ++page) {
+    for (HWND child = GetWindow(form->Notebook1->PageHandle(page), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      texts.push_back(test::WindowText(child));
+    }
+  }
+  auto has = [&](const wchar_t* text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  };
+  EXPECT_TRUE(has(L"Kies uw taal"));
+  EXPECT_TRUE(
+      has(L"Het installatie programma vereist hiervoor toegang tot het internet .  "
+          L"Schakel eventueel uw firewall programma uit."));
+  EXPECT_TRUE(has(L"De gegevens zijn aanwezig of  staan op een andere PC/Server"));
+  EXPECT_TRUE(has(L"De componenten worden gedownload en ge\u00efnstalleerd"));
+  EXPECT_TRUE(has(L"Neem contact op met Orvelin BVBA indien het probleem zich blijft voordoen."));
+
+  EXPECT_TRUE(form->rbNEDERLANDS.Checked());
+  EXPECT_FALSE(form->rbENGELS.Checked());
+  EXPECT_EQ(form->rbFRANS.GetText(), u"Fran\u00e7ais");
+  EXPECT_FALSE(form->rbITALIAANS.Visible());
+  EXPECT_FALSE(form->rbSPAANS.Visible());
+  EXPECT_TRUE(form->rbDUITS.Visible());
+  // Tab order on the language page: Nederlands, Français, Deutsch, English, ...
+  HWND order[] = {form->rbNEDERLANDS.Handle(), form->rbFRANS.Handle(),     form->rbDUITS.Handle(),
+                  form->rbENGELS.Handle(),     form->rbITALIAANS.Handle(), form->rbSPAANS.Handle()};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    EXPECT_EQ(GetWindow(order[i], GW_HWNDNEXT), order[i + 1]) << i;
+  }
+  EXPECT_TRUE(form->rbSERVER.Checked());
+  EXPECT_FALSE(form->rbWORKSTATION.Checked());
+  EXPECT_FALSE(form->PROXY_USE.Checked());
+  EXPECT_EQ(form->PROXY_USE.GetText(), u"Een proxyserver gebruiken");
+  EXPECT_EQ(form->PROXY_SERVER.GetText(), u"");
+  EXPECT_EQ(form->PROXY_POORT->DisplayedText(), u"0");
+  EXPECT_EQ(form->PROXY_POORT->Value(), 0);
+  EXPECT_EQ(form->GegevensLocatie->GetText(), u"GegevensLocatie");
+  EXPECT_EQ(SendMessageW(form->ProgressBar.Handle(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(form->ShellLink.WindowState, TWindowState::wsNormal);
+  EXPECT_EQ(form->ShellLink.IconIndex, 0u);
+  EXPECT_EQ(form->ShellLink.HotKey, 0);
+}
+
+TEST_F(Wizard, NextWalksFromStartToLocatieToProxySettings) {
+  Click(form->btNEXT);
+  EXPECT_EQ(Now(), (State{kLocatie, false, true, true, false}));
+  Click(form->btNEXT);
+  EXPECT_EQ(Now(), (State{kProxySettings, false, true, true, false}));
+  // The installation run starts here; until it is wired in, nothing moves.
+  Click(form->btNEXT);
+  EXPECT_EQ(form->PageIndex(), kProxySettings);
+}
+
+TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {
+  const std::pair<int, int> steps[] = {{kInstallMain, kData}, {kEinde, kAbort}, {kAbort, kAbort}};
+  for (auto [from, to] : steps) {
+    form->SetPageIndex(from);
+    Click(form->btNEXT);
+    EXPECT_EQ(form->PageIndex(), to) << from;
+  }
+}
+
+TEST_F(Wizard, SettingAPageOutsideTheNotebookChangesNothing) {
+  form->SetPageIndex(9);
+  EXPECT_EQ(form->PageIndex(), kStart);
+  form->SetPageIndex(-1);
+  EXPECT_EQ(form->PageIndex(), kStart);
+}
+
+TEST_F(Wizard, CancelThenYesShowsAbortWithFinishInFront) {
+  SeenDialog seen = Cancel({VK_RETURN});
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(Now(), (State{kAbort, true, false, true, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  // Next still works, but there is no page after the last.
+  Click(form->btNEXT);
+  EXPECT_EQ(form->PageIndex(), kAbort);
+}
+
+TEST_F(Wizard, CancelThenEscapeChangesNothing) {
+  Click(form->btNEXT);
+  const State before = Now();
+  SeenDialog seen = Cancel({VK_ESCAPE});
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(Now(), before);
+  EXPECT_EQ(FrontButton(), form->btNEXT.Handle());
+}
+
+TEST_F(Wizard, CancelThenNoButtonChangesNothing) {
+  const State before = Now();
+  // Tab moves from Yes to No; Space presses it.
+  SeenDialog seen = Cancel({VK_TAB, VK_SPACE});
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(Now(), before);
+}
+
+TEST_F(Wizard, CancelOnEindeThenYesShowsAbort) {
+  form->SetPageIndex(kEinde);
+  form->btFINISH.BringToFront();
+  form->btNEXT.SetEnabled(false);
+  Cancel({VK_RETURN});
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+}
+
+TEST_F(Wizard, ConfirmationAsksWithOneCarriageReturnAndLibraryButtons) {
+  SeenDialog seen = Cancel({VK_ESCAPE});
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.caption, L"WAARSCHUWING");
+  EXPECT_EQ(seen.Child(IDYES).text, L"&Yes");
+  EXPECT_EQ(seen.Child(IDNO).text, L"&No");
+  std::wstring question;
+  bool icon = false;
+  for (const auto& child : seen.children) {
+    if (child.className == L"Static" || child.className == L"STATIC") {
+      if (child.text.empty())
+        icon = true;
+      if (!child.text.empty())
+        question = child.text;
+    }
+  }
+  EXPECT_TRUE(icon);
+  EXPECT_EQ(question, L"De installatie is niet voltooid.\rBent u zeker ?");
+  EXPECT_EQ(std::count(question.begin(), question.end(), L'\r'), 1);
+  EXPECT_EQ(question.find(L'\n'), std::wstring::npos);
+}
+
+TEST_F(Wizard, AltAPressesCancel) {
+  DialogAnswerer answerer(kConfirmDialogClass, {VK_ESCAPE});
+  SetFocus(form->btNEXT.Handle());
+  PostMessageW(form->btNEXT.Handle(), WM_SYSKEYDOWN, 'A', 0x20000001);
+  PostMessageW(form->btNEXT.Handle(), WM_SYSCHAR, 'a', 0x20000001);
+  Pump();
+  EXPECT_TRUE(answerer.Result().found);
+  EXPECT_EQ(form->PageIndex(), kStart);
+}
+
+TEST_F(Wizard, FinishClosesTheWindow) {
+  HWND window = form->Handle();
+  form->btFINISH.BringToFront();
+  Click(form->btFINISH);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(form->Handle(), nullptr);
+}
+
+TEST_F(Wizard, WaitCursorCoversTheWindow) {
+  form->SetWaitCursor(true);
+  SendMessageW(form->btNEXT.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->btNEXT.Handle()),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
+  form->SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+}
+
+TEST_F(Wizard, ErrorBoxIsCaptionedWithTheApplicationTitle) {
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  ErrorDialog(u"Socket Error # 10061\r\nConnection refused");
+  const SeenDialog& seen = answerer.Result();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+  EXPECT_NE(seen.caption, L"Programma - Setup");
+  EXPECT_EQ(seen.Child(IDOK).text, L"OK");
+  bool textShown = false;
+  for (const auto& child : seen.children) {
+    textShown = textShown || child.text == L"Socket Error # 10061\r\nConnection refused";
+  }
+  EXPECT_TRUE(textShown);
+}
+
+// A window whose handler fails, as a button handler may.
+class FailingWindow : public Window {
+ public:
+  FailingWindow() {
+    Create(ClassInfo{L"ZephoraFailingWindow"}, 0, WS_OVERLAPPEDWINDOW, L"", RECT{0, 0, 50, 50},
+           nullptr);
+  }
+  int handled = 0;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APP) {
+      ++handled;
+      try {
+        throw Exception(u"Cannot open file C:\\x");
+      } catch (...) {
+        std::throw_with_nested(Exception(u"Installing failed"));
+      }
+    }
+    return Default(message, wParam, lParam);
+  }
+};
+
+TEST(FailureReport, AnExceptionInAHandlerIsReportedAndTheWindowKeepsRunning) {
+  FailingWindow window;
+  for (int round = 0; round < 2; ++round) {
+    DialogAnswerer answerer(L"#32770", {VK_RETURN});
+    EXPECT_EQ(SendMessageW(window.Handle(), WM_APP, 0, 0), 0);
+    const SeenDialog& seen = answerer.Result();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+    EXPECT_EQ(seen.Child(IDOK).text, L"OK");
+    bool shown = false;
+    for (const auto& child : seen.children)
+      shown = shown || child.text == L"Cannot open file C:\\x.";
+    EXPECT_TRUE(shown);
+  }
+  EXPECT_EQ(window.handled, 2);
+  EXPECT_TRUE(IsWindow(window.Handle()));
+}
+
+}  // namespace
+}  // namespace zephora

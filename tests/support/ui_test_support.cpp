@@ -1,0 +1,114 @@
+#include "tests/support/ui_test_support.h"
+
+#include <chrono>
+
+namespace zephora::test {
+
+void PumpMessages(const std::function<bool(MSG&)>& filter) {
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (filter && filter(message))
+      continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  // WM_GETTEXT reaches the owning thread while it runs a modal loop.
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                      nullptr);
+  return text;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[128] = {};
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+SeenChild SeenDialog::Child(int id) const {
+  for (const SeenChild& child : children) {
+    if (child.id == id)
+      return child;
+  }
+  return SeenChild{L"", L"", 0, false};
+}
+
+DialogAnswerer::DialogAnswerer(const std::wstring& className, std::vector<UINT> keys)
+    : uiThread_(GetCurrentThreadId()) {
+  thread_ = std::thread([this, className, keys] { Run(className, keys); });
+}
+
+DialogAnswerer::~DialogAnswerer() {
+  if (thread_.joinable())
+    thread_.join();
+}
+
+const SeenDialog& DialogAnswerer::Result() {
+  if (thread_.joinable())
+    thread_.join();
+  return seen_;
+}
+
+namespace {
+
+struct Search {
+  const std::wstring* className;
+  HWND found;
+};
+
+BOOL CALLBACK FindByClass(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  if (IsWindowVisible(window) && ClassName(window) == *search->className) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK RecordChild(HWND window, LPARAM data) {
+  auto* seen = reinterpret_cast<SeenDialog*>(data);
+  seen->children.push_back(SeenChild{ClassName(window), WindowText(window), GetDlgCtrlID(window),
+                                     IsWindowVisible(window) != FALSE});
+  return TRUE;
+}
+
+}  // namespace
+
+void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  Search search{&className, nullptr};
+  while (search.found == nullptr && Clock::now() < deadline) {
+    EnumThreadWindows(uiThread_, &FindByClass, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr)
+      Sleep(20);
+  }
+  if (search.found == nullptr)
+    return;
+  // Let the dialog settle: its buttons exist and one has the focus.
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  while (Clock::now() < deadline) {
+    if (GetGUIThreadInfo(uiThread_, &info) && info.hwndFocus != nullptr &&
+        GetAncestor(info.hwndFocus, GA_ROOT) == search.found) {
+      break;
+    }
+    Sleep(20);
+  }
+  seen_.found = true;
+  seen_.window = search.found;
+  seen_.caption = WindowText(search.found);
+  EnumChildWindows(search.found, &RecordChild, reinterpret_cast<LPARAM>(&seen_));
+  for (UINT key : keys) {
+    GetGUIThreadInfo(uiThread_, &info);
+    HWND target = info.hwndFocus != nullptr ? info.hwndFocus : search.found;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    Sleep(20);
+  }
+}
+
+}  // namespace zephora::test

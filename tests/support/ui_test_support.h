@@ -1,0 +1,60 @@
+// Helpers for the tests that drive real windows in their own process:
+// pumping messages and answering a modal dialog from a second thread.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zephora::test {
+
+// Dispatches every queued message of this thread, each first offered to
+// `filter` (keyboard navigation) when one is given.
+void PumpMessages(const std::function<bool(MSG&)>& filter = nullptr);
+
+// The window text of any window, also of another thread's.
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+
+struct SeenChild {
+  std::wstring className;
+  std::wstring text;
+  int id;
+  bool visible;
+};
+
+struct SeenDialog {
+  bool found = false;
+  HWND window = nullptr;
+  std::wstring caption;
+  std::vector<SeenChild> children;
+  // The child with that id, or an empty record.
+  SeenChild Child(int id) const;
+};
+
+// Waits on a thread of its own for a visible window of the given class on
+// the user-interface thread, records what it shows, then presses the given
+// keys in the control that has the focus.
+class DialogAnswerer {
+ public:
+  DialogAnswerer(const std::wstring& className, std::vector<UINT> keys);
+  ~DialogAnswerer();
+  DialogAnswerer(const DialogAnswerer&) = delete;
+  DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+  // Joins the helper thread and returns what it saw.
+  const SeenDialog& Result();
+
+ private:
+  void Run(std::wstring className, std::vector<UINT> keys);
+
+  DWORD uiThread_;
+  SeenDialog seen_;
+  std::thread thread_;
+};
+
+}  // namespace zephora::test
