@@ -16,6 +16,8 @@
 #include "controls/window.h"
 #include "platform/win_handles.h"
 #include "shelllink/ShellLink.h"
+#include "transfer/http/http_client.h"
+#include "transfer/zip/unzipper.h"
 
 namespace zephora {
 
@@ -90,8 +92,8 @@ class TfrmMain : public Window {
 
   // Non-visual components.
   TShellLink ShellLink;
-  // The HTTP client (HttpClient1) and the ZIP extractor (UnZipper1) join
-  // here, beside ShellLink, when the installation run is wired in.
+  zip::TUnZipper UnZipper1;
+  THttpClient HttpClient1;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

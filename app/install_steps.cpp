@@ -1,0 +1,102 @@
+#include "app/install_steps.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "i18n/resource_strings.h"
+#include "platform/exception.h"
+#include "platform/win_handles.h"
+#include "platform/wide.h"
+
+namespace zephora {
+namespace {
+
+constexpr ResourceText kInstallTexts[] = {
+    {0x1080, u"Unable to write to %s"},
+    {0x1081, u"Invalid data type for '%s'"},
+    {0x1082, u"Failed to get data for '%s'"},
+};
+const ResourceModule kInstallModule(kInstallTexts);
+const ResStringRec SUnableToWrite{&kInstallModule, 0x1080};
+const ResStringRec SInvalidRegType{&kInstallModule, 0x1081};
+const ResStringRec SRegGetDataFailed{&kInstallModule, 0x1082};
+
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const Text kDesktopValue = u"Desktop";
+
+}  // namespace
+
+Text InstallFolderOf(char16_t drive) { return Text(1, drive) + u":\\ZEPHORA\\"; }
+
+bool FolderExistsForInstall(const Text& folder) {
+  const DWORD attributes = GetFileAttributesW(ToWide(folder).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+      return false;
+    default:
+      return true;
+  }
+}
+
+void ForceDirectories(const Text& folder) {
+  Text path = folder;
+  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) path.pop_back();
+  if (path.empty() || FolderExistsForInstall(path)) return;
+  const size_t parentEnd = path.find_last_of(u"\\/");
+  if (parentEnd != Text::npos && parentEnd > 0 && path[parentEnd - 1] != u':') {
+    ForceDirectories(path.substr(0, parentEnd));
+  }
+  CreateDirectoryW(ToWide(path).c_str(), nullptr);
+}
+
+void WriteSettingsLanguage(const Text& settingsFile, const Text& language) {
+  const std::wstring file = ToWide(settingsFile);
+  if (!WritePrivateProfileStringW(L"SETUP", L"TAAL", ToWide(language).c_str(), file.c_str())) {
+    throw Exception(FormatResString(SUnableToWrite, {settingsFile}));
+  }
+  // The profile-file object is released here, which flushes what it cached.
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+}
+
+std::optional<Text> ReadShellFoldersDesktop() {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  const unique_hkey key(raw);
+  DWORD type = 0, size = 0;
+  LONG status = RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, nullptr, &size);
+  if (status == ERROR_FILE_NOT_FOUND) return Text();
+  if (status != ERROR_SUCCESS) throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
+  if (type != REG_SZ && type != REG_EXPAND_SZ) {
+    throw Exception(FormatResString(SInvalidRegType, {kDesktopValue}));
+  }
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD bytes = size;
+  status = RegQueryValueExW(key.get(), L"Desktop", nullptr, &type,
+                            reinterpret_cast<BYTE*>(data.data()), &bytes);
+  if (status != ERROR_SUCCESS) throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
+  return FromWide(std::wstring(data.data()));  // up to the first NUL, not expanded
+}
+
+std::optional<Text> ShellDesktopFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)) ||
+      path[0] == L'\0') {
+    return std::nullopt;
+  }
+  return FromWide(path);
+}
+
+}  // namespace zephora

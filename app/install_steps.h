@@ -1,0 +1,33 @@
+// The installation run's own work on the machine: the install folder, the
+// settings file and the desktop folder.
+#pragma once
+
+#include <optional>
+
+#include "platform/text.h"
+
+namespace zephora {
+
+// The drive letter followed by ":\ZEPHORA\".
+Text InstallFolderOf(char16_t drive);
+
+// A folder that exists, or that cannot be examined for a reason other than
+// its absence or a bad name (so a folder we may not read counts as there).
+bool FolderExistsForInstall(const Text& folder);
+// Creates the folder with any missing parents, parents first. Failures are
+// not reported here: they show when the first file is created in it.
+void ForceDirectories(const Text& folder);
+
+// Writes TAAL in section SETUP of the settings file. Throws "Unable to write
+// to %s" when the platform refuses.
+void WriteSettingsLanguage(const Text& settingsFile, const Text& language);
+
+// The user's desktop folder as "Shell Folders" stores it, read as stored;
+// nothing when the key cannot be opened (or created). Throws "Invalid data
+// type for '%s'" and "Failed to get data for '%s'".
+std::optional<Text> ReadShellFoldersDesktop();
+
+// The shell's own desktop folder of the user; nothing when it has none.
+std::optional<Text> ShellDesktopFolder();
+
+}  // namespace zephora
