@@ -120,25 +120,26 @@ std::wstring CurrentPage(HWND wizard) {
   return L"?";
 }
 
-// The dialog of this process family that is not the wizard: the error box or
-// the confirmation dialog.
-HWND FindDialog(const std::wstring& caption) {
-  HWND found = nullptr;
+// A visible top-level window of the wizard's process other than the wizard:
+// the error box or the confirmation dialog.
+HWND FindDialog(HWND wizard) {
   struct Search {
-    const std::wstring* caption;
-    HWND* found;
-  } search{&caption, &found};
+    HWND wizard;
+    DWORD process;
+    HWND found;
+  } search{wizard, 0, nullptr};
+  GetWindowThreadProcessId(wizard, &search.process);
   EnumWindows(
       [](HWND hwnd, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
-        if (!IsWindowVisible(hwnd) || WindowText(hwnd) == kCaption) return TRUE;
-        if (!s->caption->empty() && WindowText(hwnd) != *s->caption) return TRUE;
-        if (ClassOf(hwnd) != L"#32770" && s->caption->empty()) return TRUE;
-        *s->found = hwnd;
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        if (hwnd == s->wizard || process != s->process || !IsWindowVisible(hwnd)) return TRUE;
+        s->found = hwnd;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
-  return found;
+  return search.found;
 }
 
 // The longest static text of a dialog: its message.
@@ -258,7 +259,7 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
   } else if ((verb == L"error" && need(1)) || verb == L"error-any") {
     const std::wstring expected = verb == L"error" ? args[i++] : L"";
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = FindDialog(L"")) != nullptr && !DialogMessage(box).empty(); })) {
+    if (!WaitFor([&] { return (box = FindDialog(wizard)) != nullptr && !DialogMessage(box).empty(); })) {
       return Fail("no error box; " + Narrow(State(wizard)));
     }
     const std::wstring message = DialogMessage(box);
@@ -271,7 +272,7 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
   } else if (verb == L"confirm" && need(1)) {
     const std::wstring answer = args[i++];
     HWND dialog = nullptr;
-    if (!WaitFor([&] { return (dialog = FindDialog(L"")) != nullptr; })) {
+    if (!WaitFor([&] { return (dialog = FindDialog(wizard)) != nullptr; })) {
       return Fail("no confirmation dialog");
     }
     std::printf("confirm [%s]: %s\n", Narrow(WindowText(dialog)).c_str(),
