@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real SETUP.EXE under Wine, driven by uidriver as a
+# user would, against nginx (and tinyproxy) on loopback.
+#   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR
+set -uo pipefail
+setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+wine_run="$root/scripts/wine-run"
+server="$root/scripts/package-server"
+state="$root/build/wine"
+prefix="$state/prefix"
+install="$prefix/drive_c/ZEPHORA"
+rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+docroot="$work/docroot"
+files="$docroot/zephora/Files"
+failures=0 cases=0
+
+# --- packages, made by zip ----------------------------------------------
+make_packages() {
+  local src="$work/src"
+  rm -rf "$src" && mkdir -p "$src/main/docs" "$src/upgrade" "$files"
+  cp "$here/../../../build/windows/tools/zephora-demo/ZEPHORA.EXE" "$src/main/" 2>/dev/null ||
+    printf 'MZ demo' >"$src/main/ZEPHORA.EXE"
+  echo "readme of main" >"$src/main/readme.txt"
+  echo "data of main" >"$src/main/docs/data.txt"
+  printf '[OTHER]\nKEY=kept\n' >"$src/main/SETUP.INI"
+  echo "readme of upgrade" >"$src/upgrade/readme.txt"
+  (cd "$src/main" && zip -q -r "$work/main.zip" .)
+  (cd "$src/upgrade" && zip -q -r "$work/upgrade.zip" .)
+}
+serve_packages() {
+  rm -rf "$files" && mkdir -p "$files"
+  cp "$work/main.zip" "$work/upgrade.zip" "$files/"
+}
+
+desktop_link() {
+  find "$state/home" "$prefix/drive_c/users" -name ZEPHORA.lnk 2>/dev/null | head -1
+}
+clean_install() {
+  rm -rf "$install" "$work/d-drive/ZEPHORA"
+  find "$state/home" "$prefix/drive_c/users" -name ZEPHORA.lnk -delete 2>/dev/null
+}
+
+# Runs SETUP.EXE and the driver with the given steps; the driver's report
+# lands in $work/driver.log.
+drive() {
+  "$wine_run" "$setup" >/dev/null 2>&1 &
+  local setup_pid=$!
+  "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
+  local rc=$?
+  for _ in $(seq 100); do kill -0 $setup_pid 2>/dev/null || break; sleep 0.1; done
+  if kill -0 $setup_pid 2>/dev/null; then
+    "$wine_run" taskkill /F /IM SETUP.EXE >/dev/null 2>&1
+    wait $setup_pid 2>/dev/null
+  fi
+  return $rc
+}
+
+check() {  # check DESCRIPTION COMMAND...
+  if ! "${@:2}"; then
+    echo "  not as expected: $1"
+    return 1
+  fi
+}
+
+run_case() {  # run_case NAME FUNCTION
+  cases=$((cases + 1))
+  echo "== $1"
+  clean_install
+  serve_packages
+  if "$2"; then
+    echo "   ok"
+  else
+    failures=$((failures + 1))
+    echo "   FAILED; driver said:"
+    sed 's/^/     /' "$work/driver.log"
+  fi
+}
+
+next_to_proxy_page=(wait-page "Welkom bij het installatie programma " click "Volgende >"
+  wait-page "Locatie" click "Volgende >" wait-page "Proxy Instellingen")
+abort_state="page=Installatie is niet voltooid front=Finish cancel=hidden next=disabled"
+
+installed_both() {
+  check "main's program" test -f "$install/ZEPHORA.EXE" &&
+    check "upgrade replaced readme" grep -qx "readme of upgrade" "$install/readme.txt" &&
+    check "stored folders dropped" test -f "$install/data.txt" &&
+    check "packages deleted" test ! -e "$install/main.zip" -a ! -e "$install/upgrade.zip" &&
+    check "TAAL=N" grep -q "TAAL=N" "$install/SETUP.INI" &&
+    check "other sections kept" grep -q "KEY=kept" "$install/SETUP.INI"
+}
+shortcut_to() {  # shortcut_to TARGET
+  local link
+  link=$(desktop_link)
+  check "shortcut on the desktop" test -n "$link" &&
+    check "shortcut target $1" grep -aq "$1" "$link" &&
+    check "link header" bash -c "head -c 4 '$link' | od -An -tx1 | grep -q '4c 00 00 00'"
+}
+nothing_written() {
+  check "no SETUP.INI" test ! -e "$install/SETUP.INI" &&
+    check "no shortcut" test -z "$(desktop_link)"
+}
+
+case_direct() {
+  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page "Installatie voltooid" \
+    expect-state "page=Installatie voltooid front=Finish cancel=hidden next=disabled" \
+    click "Voltooien" wait-closed &&
+    installed_both && shortcut_to 'C:\\ZEPHORA\\ZEPHORA.EXE'
+}
+case_again() {
+  case_direct && case_direct_over_existing
+}
+case_direct_over_existing() {
+  echo "stale" >"$install/readme.txt"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page "Installatie voltooid" \
+    click "Voltooien" wait-closed && installed_both
+}
+case_proxy() {
+  : >"$work/server/tinyproxy.log"
+  drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
+    type "Poort" "$proxy_port" click "Volgende >" wait-page "Installatie voltooid" \
+    click "Voltooien" wait-closed &&
+    installed_both && check "went through the proxy" grep -q "main.zip" "$work/server/tinyproxy.log"
+}
+case_first_404() {
+  rm -f "$files/main.zip"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" error "HTTP/1.1 404 Not Found" \
+    expect-state "$abort_state" click "Voltooien" wait-closed &&
+    nothing_written && check "nothing unpacked" test ! -e "$install/readme.txt"
+}
+case_second_fails() {
+  rm -f "$files/upgrade.zip"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" error "HTTP/1.1 404 Not Found" \
+    expect-state "$abort_state" click "Voltooien" wait-closed &&
+    check "main stays unpacked" grep -qx "readme of main" "$install/readme.txt" && nothing_written
+}
+case_nothing_listening() {
+  "$server" stop "$work/server"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" \
+    error 'Socket Error # 10061\r\nConnection refused.' expect-state "$abort_state" \
+    click "Voltooien" wait-closed
+  local rc=$?
+  "$server" start "$work/server" "$docroot" "$port" "$proxy_port"
+  [ $rc = 0 ] && nothing_written
+}
+case_no_such_host() {
+  drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" \
+    type "Adres" "nohost.zephora.invalid" type "Poort" "3128" click "Volgende >" \
+    error 'Socket Error # 11001\r\nHost not found.' expect-state "$abort_state" &&
+    nothing_written
+}
+case_proxy_port_zero() {
+  drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
+    type "Poort" "0" click "Volgende >" error "Invalid proxy port: 0" expect-state "$abort_state" &&
+    nothing_written
+}
+case_html_package() {
+  printf '<html><body>Not a package</body></html>\n' >"$files/main.zip"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" error "Unhandled Archive Type" \
+    expect-state "$abort_state" &&
+    check "package kept" test -f "$install/main.zip" && nothing_written
+}
+case_drive_d() {
+  mkdir -p "$work/d-drive"
+  ln -sfn "$work/d-drive" "$prefix/dosdevices/d:"
+  drive wait-page "Welkom bij het installatie programma " click "Volgende >" wait-page "Locatie" \
+    drive "D" click "Volgende >" wait-page "Proxy Instellingen" click "Volgende >" \
+    wait-page "Installatie voltooid" click "Voltooien" wait-closed
+  local rc=$?
+  rm -f "$prefix/dosdevices/d:"
+  [ $rc = 0 ] && install="$work/d-drive/ZEPHORA" installed_both &&
+    shortcut_to 'D:\\ZEPHORA\\ZEPHORA.EXE' && check "nothing on C" test ! -e "$install"
+}
+case_missing_desktop_value() {
+  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+  "$wine_run" reg delete "$key" /v Desktop /f >/dev/null 2>&1
+  case_direct
+  local rc=$?
+  check "no shortcut at the drive root" test ! -e "$prefix/drive_c/ZEPHORA.lnk" && [ $rc = 0 ]
+}
+case_cancel_everywhere() {
+  local page steps=()
+  for page in 1 2 3; do
+    steps=(wait-page "Welkom bij het installatie programma ")
+    [ $page -ge 2 ] && steps+=(click "Volgende >" wait-page "Locatie")
+    [ $page -ge 3 ] && steps+=(click "Volgende >" wait-page "Proxy Instellingen")
+    drive "${steps[@]}" click "&Annuleer" confirm escape state click "&Annuleer" confirm no \
+      click "&Annuleer" confirm yes \
+      expect-state "page=Installatie is niet voltooid front=Finish cancel=hidden next=enabled" \
+      click "Volgende >" \
+      expect-state "page=Installatie is niet voltooid front=Finish cancel=hidden next=enabled" \
+      click "Voltooien" wait-closed || return 1
+    grep -q 'confirm \[WAARSCHUWING\]: De installatie is niet voltooid.\\rBent u zeker ?' \
+      "$work/driver.log" || return 1
+  done
+  nothing_written
+}
+
+make_packages
+serve_packages
+"$server" start "$work/server" "$docroot" "$port" "$proxy_port" || exit 1
+trap '"$server" stop "$work/server"' EXIT
+
+run_case "success, direct" case_direct
+run_case "a second installation over the first" case_again
+run_case "success through the proxy" case_proxy
+run_case "first download answered 404" case_first_404
+run_case "second download fails after main.zip unpacked" case_second_fails
+run_case "nothing listening" case_nothing_listening
+run_case "host does not resolve" case_no_such_host
+run_case "proxy port 0" case_proxy_port_zero
+run_case "package is an HTML page" case_html_package
+run_case "drive D" case_drive_d
+run_case "missing Desktop value" case_missing_desktop_value
+run_case "Cancel on every page that shows it" case_cancel_everywhere
+
+echo "$((cases - failures)) passed, $failures failed"
+[ $failures = 0 ]
