@@ -243,6 +243,20 @@ TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
   EXPECT_EQ(form->ShellLink.HotKey, 0);
 }
 
+// With a font wider than Tahoma, the one-line contact label on Abort ran
+// past the page and was cut off.
+TEST_F(Wizard, NoLabelRunsPastItsPage) {
+  for (int page = 0; page < form->PageCount(); ++page) {
+    HWND pageWindow = form->Notebook1->PageHandle(page);
+    const RECT bounds = ClientRectOf(pageWindow);
+    for (HWND child = GetWindow(pageWindow, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      EXPECT_LE(RectInParent(child).right, bounds.right)
+          << page << " " << ToUtf8(FromWide(test::WindowText(child)));
+    }
+  }
+}
+
 TEST_F(Wizard, NextWalksFromStartToLocatieToProxySettings) {
   Click(form->btNEXT);
   EXPECT_EQ(Now(), (State{kLocatie, false, true, true, false}));
