@@ -2,8 +2,8 @@
 //   wizard_screens PAGE     the page as the wizard leaves it (1-4, 6-8)
 //   wizard_screens confirm  the Cancel question over the start page
 // and keeps it on screen until the process is ended.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cwchar>
 #include <string>
@@ -45,14 +45,16 @@ int wmain(int argc, wchar_t** argv) {
   {
     zephora::TfrmMain form;
     form.SetMainForm(true);
-    if (state != L"confirm") ShowState(form, std::wcstol(state.c_str(), nullptr, 10));
+    if (state != L"confirm")
+      ShowState(form, std::wcstol(state.c_str(), nullptr, 10));
     form.Show();
     if (state == L"confirm") {
       PostMessageW(form.btCANCEL.Handle(), BM_CLICK, 0, 0);
     }
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-      if (form.TranslateDialogMessage(message)) continue;
+      if (form.TranslateDialogMessage(message))
+        continue;
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
