@@ -278,6 +278,17 @@ void TfrmMain::ApplyLayout(UINT dpi) {
   AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
   SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  // The frame may be drawn at another resolution than the one asked for
+  // (Wine keeps the system's): correct by what the client area came to.
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int extraWidth = Scale(kClientWidth, dpi) - client.right;
+  const int extraHeight = Scale(kClientHeight, dpi) - client.bottom;
+  if (extraWidth != 0 || extraHeight != 0) {
+    SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left + extraWidth,
+                 frame.bottom - frame.top + extraHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
 }
 
 void TfrmMain::Show() {

@@ -10,6 +10,7 @@
 #include "app/dialogs.h"
 #include "app/ufrmMain.h"
 #include "controls/message_box.h"
+#include "i18n/translation.h"
 #include "platform/exception.h"
 #include "tests/support/ui_test_support.h"
 
@@ -162,6 +163,33 @@ TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
   HDC dc = GetDC(form->Handle());
   EXPECT_EQ(GetPixel(dc, Scale(100, dpi), Scale(300, dpi)), RGB(255, 255, 255));
   ReleaseDC(form->Handle(), dc);
+}
+
+LOGFONTW FontOf(HWND window) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+TEST_F(Wizard, ScalesItsDesignToTheScreenResolution) {
+  for (UINT dpi : {form->Dpi(), 144u, 120u}) {
+    RECT suggested{10, 10, 20, 20};
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(form->Dpi(), dpi);
+    RECT client = ClientRectOf(form->Handle());
+    EXPECT_EQ(client.right, Scale(700, dpi)) << dpi;
+    EXPECT_EQ(client.bottom, Scale(513, dpi)) << dpi;
+    ExpectRect(form->btNEXT.Handle(), RECT{596, 10, 694, 43}, dpi);
+    const RECT drive = RectInParent(form->InstallDrive->Handle());
+    EXPECT_EQ(drive.left, Scale(21, dpi));
+    EXPECT_EQ(drive.top, Scale(126, dpi));
+    EXPECT_EQ(drive.right - drive.left, Scale(409, dpi));
+    EXPECT_EQ(FontOf(form->Titles[1].Handle()).lfHeight, -Scale(17, dpi));
+    EXPECT_EQ(FontOf(form->btNEXT.Handle()).lfHeight, -Scale(15, dpi));
+    EXPECT_EQ(FontOf(form->rbNEDERLANDS.Handle()).lfHeight, -Scale(14, dpi));
+    EXPECT_EQ(std::wstring(FontOf(form->Titles[1].Handle()).lfFaceName), L"Tahoma");
+  }
 }
 
 TEST_F(Wizard, ButtonsCarryTheirCaptionsAndTabOrder) {
@@ -338,6 +366,37 @@ TEST_F(Wizard, ConfirmationAsksWithOneCarriageReturnAndLibraryButtons) {
   EXPECT_EQ(question, L"De installatie is niet voltooid.\rBent u zeker ?");
   EXPECT_EQ(std::count(question.begin(), question.end(), L'\r'), 1);
   EXPECT_EQ(question.find(L'\n'), std::wstring::npos);
+}
+
+TEST_F(Wizard, ConfirmationTextsPassThroughTheCatalogOfTheLanguage) {
+  const Text before = DefaultInstance()->GetCurrentLanguage();
+  UseLanguage(u"zz");
+  SeenDialog seen = Cancel({VK_ESCAPE});
+  UseLanguage(before);
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.caption, L"ATTENTION");
+  EXPECT_EQ(seen.Child(IDYES).text, L"&Oui");
+  EXPECT_EQ(seen.Child(IDNO).text, L"&Non");
+  bool asked = false;
+  for (const auto& child : seen.children) {
+    asked = asked ||
+            child.text == L"L'installation n'est pas termin\u00e9e.\r\u00cates-vous s\u00fbr ?";
+  }
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(form->PageIndex(), kStart);
+}
+
+TEST_F(Wizard, ErrorBoxButtonIsALibraryText) {
+  const Text before = DefaultInstance()->GetCurrentLanguage();
+  UseLanguage(u"zz");
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  ErrorDialog(u"Fout");
+  const SeenDialog& seen = answerer.Result();
+  UseLanguage(before);
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.Child(IDOK).text, L"D'accord");
+  // The message itself is shown as given, never translated.
+  EXPECT_EQ(seen.Child(0xFFFF).text, L"Fout");
 }
 
 TEST_F(Wizard, AltAPressesCancel) {
