@@ -304,6 +304,25 @@ TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {
   }
 }
 
+TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
+  Click(form->btNEXT);
+  Click(form->btNEXT);
+  HWND port = form->PROXY_POORT->Handle();
+  SetFocus(port);
+  Pump();
+  for (wchar_t c : std::wstring(L"80a80"))
+    SendMessageW(port, WM_CHAR, c, 1);
+  SetFocus(form->PROXY_SERVER.Handle());
+  Pump();
+  EXPECT_EQ(form->PROXY_POORT->DisplayedText(), u"8080");
+  EXPECT_EQ(form->PROXY_POORT->Value(), 8080);
+  SendMessageW(form->PROXY_SERVER.Handle(), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(L"proxy.example"));
+  SendMessageW(form->PROXY_USE.Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form->PROXY_USE.Checked());
+  EXPECT_EQ(form->PROXY_SERVER.GetText(), u"proxy.example");
+}
+
 TEST_F(Wizard, SettingAPageOutsideTheNotebookChangesNothing) {
   form->SetPageIndex(9);
   EXPECT_EQ(form->PageIndex(), kStart);
