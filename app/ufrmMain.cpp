@@ -242,6 +242,22 @@ void TfrmMain::ApplyLayout(UINT dpi) {
       } else {
         DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measured, format);
       }
+      // A one-line label that would run past its page's margin, as in a
+      // wider substitute for Tahoma, wraps there instead of being cut off.
+      RECT page{};
+      GetClientRect(GetParent(placed.window), &page);
+      const int room = page.right - Scale(21, dpi) - rect.left;
+      const bool wrapAtMargin = placed.autoWidth && !placed.wordWrap && measured.right > room;
+      if (wrapAtMargin) {
+        measured = RECT{0, 0, room, 0};
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measured,
+                  DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK);
+      }
+      if (!placed.wordWrap) {
+        LONG_PTR style = GetWindowLongPtrW(placed.window, GWL_STYLE) & ~SS_TYPEMASK;
+        SetWindowLongPtrW(placed.window, GWL_STYLE,
+                          style | (wrapAtMargin ? SS_LEFT : SS_LEFTNOWORDWRAP));
+      }
       if (placed.autoWidth)
         rect.right = rect.left + measured.right;
       if (placed.autoHeight)
@@ -262,6 +278,17 @@ void TfrmMain::ApplyLayout(UINT dpi) {
   AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
   SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  // The frame may be drawn at another resolution than the one asked for
+  // (Wine keeps the system's): correct by what the client area came to.
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int extraWidth = Scale(kClientWidth, dpi) - client.right;
+  const int extraHeight = Scale(kClientHeight, dpi) - client.bottom;
+  if (extraWidth != 0 || extraHeight != 0) {
+    SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left + extraWidth,
+                 frame.bottom - frame.top + extraHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
 }
 
 void TfrmMain::Show() {

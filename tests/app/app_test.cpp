@@ -10,6 +10,7 @@
 #include "app/dialogs.h"
 #include "app/ufrmMain.h"
 #include "controls/message_box.h"
+#include "i18n/translation.h"
 #include "platform/exception.h"
 #include "tests/support/ui_test_support.h"
 
@@ -164,6 +165,33 @@ TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
   ReleaseDC(form->Handle(), dc);
 }
 
+LOGFONTW FontOf(HWND window) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+TEST_F(Wizard, ScalesItsDesignToTheScreenResolution) {
+  for (UINT dpi : {form->Dpi(), 144u, 120u}) {
+    RECT suggested{10, 10, 20, 20};
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(form->Dpi(), dpi);
+    RECT client = ClientRectOf(form->Handle());
+    EXPECT_EQ(client.right, Scale(700, dpi)) << dpi;
+    EXPECT_EQ(client.bottom, Scale(513, dpi)) << dpi;
+    ExpectRect(form->btNEXT.Handle(), RECT{596, 10, 694, 43}, dpi);
+    const RECT drive = RectInParent(form->InstallDrive->Handle());
+    EXPECT_EQ(drive.left, Scale(21, dpi));
+    EXPECT_EQ(drive.top, Scale(126, dpi));
+    EXPECT_EQ(drive.right - drive.left, Scale(409, dpi));
+    EXPECT_EQ(FontOf(form->Titles[1].Handle()).lfHeight, -Scale(17, dpi));
+    EXPECT_EQ(FontOf(form->btNEXT.Handle()).lfHeight, -Scale(15, dpi));
+    EXPECT_EQ(FontOf(form->rbNEDERLANDS.Handle()).lfHeight, -Scale(14, dpi));
+    EXPECT_EQ(std::wstring(FontOf(form->Titles[1].Handle()).lfFaceName), L"Tahoma");
+  }
+}
+
 TEST_F(Wizard, ButtonsCarryTheirCaptionsAndTabOrder) {
   EXPECT_EQ(form->btFINISH.GetText(), u"Voltooien");
   EXPECT_EQ(form->btCANCEL.GetText(), u"&Annuleer");
@@ -243,6 +271,20 @@ TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
   EXPECT_EQ(form->ShellLink.HotKey, 0);
 }
 
+// With a font wider than Tahoma, the one-line contact label on Abort ran
+// past the page and was cut off.
+TEST_F(Wizard, NoLabelRunsPastItsPage) {
+  for (int page = 0; page < form->PageCount(); ++page) {
+    HWND pageWindow = form->Notebook1->PageHandle(page);
+    const RECT bounds = ClientRectOf(pageWindow);
+    for (HWND child = GetWindow(pageWindow, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      EXPECT_LE(RectInParent(child).right, bounds.right)
+          << page << " " << ToUtf8(FromWide(test::WindowText(child)));
+    }
+  }
+}
+
 TEST_F(Wizard, NextWalksFromStartToLocatieToProxySettings) {
   Click(form->btNEXT);
   EXPECT_EQ(Now(), (State{kLocatie, false, true, true, false}));
@@ -260,6 +302,25 @@ TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {
     Click(form->btNEXT);
     EXPECT_EQ(form->PageIndex(), to) << from;
   }
+}
+
+TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
+  Click(form->btNEXT);
+  Click(form->btNEXT);
+  HWND port = form->PROXY_POORT->Handle();
+  SetFocus(port);
+  Pump();
+  for (wchar_t c : std::wstring(L"80a80"))
+    SendMessageW(port, WM_CHAR, c, 1);
+  SetFocus(form->PROXY_SERVER.Handle());
+  Pump();
+  EXPECT_EQ(form->PROXY_POORT->DisplayedText(), u"8080");
+  EXPECT_EQ(form->PROXY_POORT->Value(), 8080);
+  SendMessageW(form->PROXY_SERVER.Handle(), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(L"proxy.example"));
+  SendMessageW(form->PROXY_USE.Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form->PROXY_USE.Checked());
+  EXPECT_EQ(form->PROXY_SERVER.GetText(), u"proxy.example");
 }
 
 TEST_F(Wizard, SettingAPageOutsideTheNotebookChangesNothing) {
@@ -324,6 +385,37 @@ TEST_F(Wizard, ConfirmationAsksWithOneCarriageReturnAndLibraryButtons) {
   EXPECT_EQ(question, L"De installatie is niet voltooid.\rBent u zeker ?");
   EXPECT_EQ(std::count(question.begin(), question.end(), L'\r'), 1);
   EXPECT_EQ(question.find(L'\n'), std::wstring::npos);
+}
+
+TEST_F(Wizard, ConfirmationTextsPassThroughTheCatalogOfTheLanguage) {
+  const Text before = DefaultInstance()->GetCurrentLanguage();
+  UseLanguage(u"zz");
+  SeenDialog seen = Cancel({VK_ESCAPE});
+  UseLanguage(before);
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.caption, L"ATTENTION");
+  EXPECT_EQ(seen.Child(IDYES).text, L"&Oui");
+  EXPECT_EQ(seen.Child(IDNO).text, L"&Non");
+  bool asked = false;
+  for (const auto& child : seen.children) {
+    asked = asked ||
+            child.text == L"L'installation n'est pas termin\u00e9e.\r\u00cates-vous s\u00fbr ?";
+  }
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(form->PageIndex(), kStart);
+}
+
+TEST_F(Wizard, ErrorBoxButtonIsALibraryText) {
+  const Text before = DefaultInstance()->GetCurrentLanguage();
+  UseLanguage(u"zz");
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  ErrorDialog(u"Fout");
+  const SeenDialog& seen = answerer.Result();
+  UseLanguage(before);
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.Child(IDOK).text, L"D'accord");
+  // The message itself is shown as given, never translated.
+  EXPECT_EQ(seen.Child(0xFFFF).text, L"Fout");
 }
 
 TEST_F(Wizard, AltAPressesCancel) {

@@ -400,6 +400,37 @@ TEST_F(DrivePicker, ListsOnlyTheKindsItIsGiven) {
   EXPECT_EQ(picker->Drive(), u'C');
 }
 
+TEST_F(DrivePicker, ProbesWithoutErrorBoxesAndRestoresTheErrorMode) {
+  const UINT before = SetErrorMode(SEM_FAILCRITICALERRORS);
+  picker->SetDriveTypes({TDriveType::dtFixed, TDriveType::dtRemovable, TDriveType::dtCDROM});
+  EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_FAILCRITICALERRORS));
+  SetErrorMode(before);
+}
+
+TEST_F(DrivePicker, WithoutDriveCTheFirstListedDriveStaysSelected) {
+  const auto prefix = EnvironmentVariable(u"WINEPREFIX");
+  ASSERT_TRUE(prefix.has_value()) << "runs under Wine";
+  const wchar_t letter = FreeDriveLetter();
+  ASSERT_TRUE(DefineWineDrive(letter, ToUtf8(*prefix) + "/drive_c", DRIVE_CDROM));
+  // A picker of optical drives, as if the machine's only drive of its
+  // kinds were the new one; the wizard then asks for C.
+  TDriveCombo optical(TDriveCombo::Args{
+      host->Handle(), 13, RECT{10, 50, 300, 200}, {TDriveType::dtCDROM}, nullptr, nullptr});
+  const char16_t first = optical.Drive();
+  optical.SetDrive(u'C');
+  const char16_t afterC = optical.Drive();
+  TDriveCombo none(TDriveCombo::Args{
+      host->Handle(), 14, RECT{10, 90, 300, 200}, {TDriveType::dtRamDisk}, nullptr, nullptr});
+  none.SetDrive(u'C');
+  DefineWineDrive(letter, "", 0);
+
+  EXPECT_EQ(first, letter);
+  EXPECT_EQ(afterC, letter);
+  EXPECT_EQ(none.Drive(), u'\0');
+  EXPECT_EQ(none.DisplayName(), u"");
+  EXPECT_EQ(none.ItemIndex(), -1);
+}
+
 TEST_F(DrivePicker, OtherDeviceBroadcastsAreIgnored) {
   DEV_BROADCAST_HDR port{};
   port.dbch_size = sizeof port;

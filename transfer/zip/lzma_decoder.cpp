@@ -1,5 +1,6 @@
 #include <lzma.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "transfer/zip/library_decoders.h"
@@ -36,7 +37,7 @@ class LzmaDecoder final : public Decoder {
                       " bytes");
         }
         if (!Start())
-          return Fail("LZMA properties not accepted");
+          return Fail("LZMA properties not accepted, or a dictionary above 1 GiB");
         mode_ = Mode::Data;
         [[fallthrough]];
       case Mode::Data:
@@ -68,6 +69,7 @@ class LzmaDecoder final : public Decoder {
 
  private:
   static constexpr std::size_t kHeaderSize = 9;
+  static constexpr std::uint32_t kMaxDictionary = 1u << 30;
   enum class Mode {
     Header,  // gathering the version and the properties
     Data,    // liblzma decodes
@@ -79,6 +81,15 @@ class LzmaDecoder final : public Decoder {
     if (lzma_properties_decode(&filters[0], nullptr, header_ + 4, 5) != LZMA_OK)
       return false;
     auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+    // The dictionary never needs to be larger than the entry, and the
+    // declared size is what liblzma allocates: bound it by both.
+    const std::uint64_t needed = std::max<std::uint64_t>(size_, LZMA_DICT_SIZE_MIN);
+    if (options->dict_size > needed)
+      options->dict_size = static_cast<std::uint32_t>(needed);
+    if (options->dict_size > kMaxDictionary) {
+      std::free(options);
+      return false;
+    }
     options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     const std::uint64_t size = endMarker_ ? LZMA_VLI_UNKNOWN : size_;
     options->ext_size_low = static_cast<std::uint32_t>(size);

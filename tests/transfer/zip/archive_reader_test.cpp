@@ -367,6 +367,21 @@ TEST(LibraryDecoders, ArchiveEntriesDecodeWholeAndOneByteAtATime) {
   }
 }
 
+// Found by fuzzing: liblzma allocates the declared dictionary, 4 GiB here.
+TEST(LibraryDecoders, LzmaDictionaryIsBoundedByTheEntrySize) {
+  for (const EntryData& e : ArchiveEntries("made/7z-lzma.zip")) {
+    if (e.entry.uncompressedSize == 0)
+      continue;
+    std::string compressed = e.compressed;
+    compressed.replace(5, 4, "\xff\xff\xff\xff");
+    auto decoder = MakeDecoder(
+        {e.entry.method, e.entry.flags, e.entry.compressedSize, e.entry.uncompressedSize});
+    const Decoded d = RunDecoder(*decoder, compressed, 1 << 20, 1 << 20);
+    EXPECT_TRUE(d.ok) << ToUtf8(e.entry.name) << ": " << d.error;
+    EXPECT_EQ(d.data.size(), e.entry.uncompressedSize) << ToUtf8(e.entry.name);
+  }
+}
+
 TEST(LibraryDecoders, CutOrDamagedArchiveEntriesFail) {
   for (const char* fixture : {"made/7z-lzma.zip", "made/wavpack.zip", "made/infozip-bzip2.zip"}) {
     for (const EntryData& e : ArchiveEntries(fixture)) {

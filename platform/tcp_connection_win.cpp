@@ -1,0 +1,184 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <climits>
+#include <mutex>
+
+#include "platform/tcp_connection.h"
+
+namespace zephora {
+namespace {
+
+SOCKET S(std::intptr_t socket) {
+  return static_cast<SOCKET>(socket);
+}
+
+// Winsock is started once for the process and stays up until it ends.
+int StartWinsock() {
+  static std::once_flag once;
+  static int result = 0;
+  std::call_once(once, [] {
+    WSADATA data;
+    result = WSAStartup(MAKEWORD(2, 2), &data);
+  });
+  return result;
+}
+
+int LastSocketError() {
+  return WSAGetLastError();
+}
+
+}  // namespace
+
+int SocketErrorFromErrno(int error) {
+  return error;
+}
+int SocketErrorFromResolver(int code) {
+  return code;
+}
+
+int TcpConnection::Connect(const std::string& host, std::uint16_t port) {
+  Close();
+  if (const int error = StartWinsock())
+    return error;
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
+      return LastSocketError();
+    address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
+  }
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET)
+    return LastSocketError();
+  if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = LastSocketError();
+    closesocket(s);
+    return error;
+  }
+  // A request head goes out in one write and waits for nothing after it.
+  const BOOL on = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  socket_ = static_cast<std::intptr_t>(s);
+  return 0;
+}
+
+void TcpConnection::Close() {
+  if (socket_ != kInvalid) {
+    closesocket(S(socket_));
+    socket_ = kInvalid;
+  }
+}
+
+void TcpConnection::Abort() {
+  if (socket_ != kInvalid) {
+    const linger reset = {1, 0};
+    setsockopt(S(socket_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
+               sizeof reset);
+    Close();
+  }
+}
+
+int TcpConnection::Send(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const int want = size > INT_MAX ? INT_MAX : static_cast<int>(size);
+    const int sent = send(S(socket_), bytes, want, 0);
+    if (sent == SOCKET_ERROR)
+      return LastSocketError();
+    bytes += sent;
+    size -= static_cast<std::size_t>(sent);
+  }
+  return 0;
+}
+
+int TcpConnection::Receive(void* buffer, std::size_t size, std::size_t& done) {
+  done = 0;
+  const int want = size > INT_MAX ? INT_MAX : static_cast<int>(size);
+  const int got = recv(S(socket_), static_cast<char*>(buffer), want, 0);
+  if (got == SOCKET_ERROR)
+    return LastSocketError();
+  done = static_cast<std::size_t>(got);
+  return 0;
+}
+
+int TcpConnection::WaitReadable(int milliseconds, bool& ready) {
+  ready = false;
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(S(socket_), &readable);
+  timeval wait = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+  const int result = select(0, &readable, nullptr, nullptr, milliseconds < 0 ? nullptr : &wait);
+  if (result == SOCKET_ERROR)
+    return LastSocketError();
+  ready = result > 0;
+  return 0;
+}
+
+bool TcpConnection::PeerClosed() {
+  if (socket_ == kInvalid)
+    return true;
+  bool ready = false;
+  if (WaitReadable(0, ready) != 0)
+    return true;
+  if (!ready)
+    return false;
+  char probe;
+  return recv(S(socket_), &probe, 1, MSG_PEEK) <= 0;
+}
+
+int TcpListener::Listen(std::uint16_t port) {
+  Close();
+  if (const int error = StartWinsock())
+    return error;
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET)
+    return LastSocketError();
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(s, 16) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int error = LastSocketError();
+    closesocket(s);
+    return error;
+  }
+  socket_ = static_cast<std::intptr_t>(s);
+  port_ = ntohs(address.sin_port);
+  return 0;
+}
+
+int TcpListener::Accept(TcpConnection& connection, int milliseconds) {
+  connection.Close();
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(S(socket_), &readable);
+  timeval wait = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+  const int result = select(0, &readable, nullptr, nullptr, &wait);
+  if (result == SOCKET_ERROR)
+    return LastSocketError();
+  if (result == 0)
+    return 0;
+  const SOCKET s = accept(S(socket_), nullptr, nullptr);
+  if (s == INVALID_SOCKET)
+    return LastSocketError();
+  connection.socket_ = static_cast<std::intptr_t>(s);
+  return 0;
+}
+
+void TcpListener::Close() {
+  if (socket_ != kInvalid) {
+    closesocket(S(socket_));
+    socket_ = kInvalid;
+  }
+}
+
+}  // namespace zephora

@@ -1,0 +1,194 @@
+#include "transfer/http/cookies.h"
+
+#include <gtest/gtest.h>
+
+namespace zephora::http {
+namespace {
+
+constexpr std::int64_t kNow = 1700000000;  // 2023-11-14 22:13:20 UTC
+
+Url MakeUrl(const std::string& text) {
+  Url url;
+  EXPECT_TRUE(SplitUrl(FromUtf8(text), url)) << text;
+  return url;
+}
+
+TEST(ParseCookieDate, AcceptsTheFormsServersSend) {
+  const struct {
+    const char* text;
+    std::int64_t when;
+  } cases[] = {
+      {"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
+      {"Sunday, 06-Nov-94 08:49:37 GMT", 784111777},
+      {"Sun Nov  6 08:49:37 1994", 784111777},
+      {"06 nov 1994 8:49:37", 784111777},
+      {"Thu, 01 Jan 1970 00:00:00 GMT", 0},
+      {"Wed, 09 Jun 2021 10:18:14 GMT", 1623233894},
+      {"Sat, 29 Feb 2020 00:00:00 GMT", 1582934400},
+      {"Fri, 31 Dec 9999 23:59:59 GMT", 253402300799},
+      {"Thu, 01 Jan 1601 00:00:00 GMT", -11644473600},
+      {"01 Jan 69 00:00:00", 3124224000},  // two-digit years below 70 are 20xx
+  };
+  for (const auto& c : cases) {
+    const auto when = ParseCookieDate(c.text);
+    ASSERT_TRUE(when.has_value()) << c.text;
+    EXPECT_EQ(*when, c.when) << c.text;
+  }
+}
+
+TEST(ParseCookieDate, RefusesDatesThatNameNoMoment) {
+  for (const char* text : {"", "Sun, 06 Nov 1994", "Sun, 06 Nov 1994 24:00:00 GMT",
+                           "Sun, 06 Nov 1994 08:60:00 GMT", "Sun, 32 Nov 1994 08:49:37 GMT",
+                           "Sun, 00 Nov 1994 08:49:37 GMT", "Sun, 06 Xyz 1994 08:49:37 GMT",
+                           "Sun, 06 Nov 1600 08:49:37 GMT", "Tue, 29 Feb 2022 00:00:00 GMT",
+                           "Mon, 31 Apr 2023 00:00:00 GMT", "06 Nov 08:49:37", "tomorrow"}) {
+    EXPECT_FALSE(ParseCookieDate(text).has_value()) << text;
+  }
+}
+
+TEST(ParseSetCookie, ReadsNameValueAndAttributes) {
+  SetCookie cookie;
+  ASSERT_TRUE(ParseSetCookie(
+      " sid = a b ; Path=/zephora; Domain=.Example.COM; Secure; HttpOnly; Max-Age=60; "
+      "Expires=Sun, 06 Nov 1994 08:49:37 GMT; Unknown=1",
+      cookie));
+  EXPECT_EQ(cookie.name, "sid");
+  EXPECT_EQ(cookie.value, "a b");
+  EXPECT_EQ(cookie.path, "/zephora");
+  EXPECT_EQ(cookie.domain, "example.com");
+  EXPECT_TRUE(cookie.secure);
+  EXPECT_TRUE(cookie.httpOnly);
+  EXPECT_EQ(cookie.maxAge, 60);
+  EXPECT_EQ(cookie.expires, 784111777);
+
+  ASSERT_TRUE(ParseSetCookie("empty=", cookie));
+  EXPECT_EQ(cookie.value, "");
+  ASSERT_TRUE(ParseSetCookie("a=b=c; path=relative; max-age=1x; domain=; expires=never", cookie));
+  EXPECT_EQ(cookie.value, "b=c");
+  EXPECT_FALSE(cookie.path.has_value());
+  EXPECT_FALSE(cookie.maxAge.has_value());
+  EXPECT_FALSE(cookie.domain.has_value());
+  EXPECT_FALSE(cookie.expires.has_value());
+  ASSERT_TRUE(ParseSetCookie("a=1; Max-Age=-5; Path=/x; Path=/y", cookie));
+  EXPECT_EQ(cookie.maxAge, -5);
+  EXPECT_EQ(cookie.path, "/y");  // the last one counts
+
+  EXPECT_FALSE(ParseSetCookie("novalue", cookie));
+  EXPECT_FALSE(ParseSetCookie("=value", cookie));
+  EXPECT_FALSE(ParseSetCookie(" =value; Path=/", cookie));
+  EXPECT_FALSE(ParseSetCookie("", cookie));
+}
+
+TEST(CookieMatching, FollowsDomainAndPathRules) {
+  EXPECT_TRUE(DomainMatches("example.com", "example.com"));
+  EXPECT_TRUE(DomainMatches("www.example.com", "example.com"));
+  EXPECT_FALSE(DomainMatches("wwwexample.com", "example.com"));
+  EXPECT_FALSE(DomainMatches("example.com", "www.example.com"));
+  EXPECT_FALSE(DomainMatches("1.2.3.4", "2.3.4"));
+  EXPECT_TRUE(DomainMatches("1.2.3.4", "1.2.3.4"));
+
+  EXPECT_TRUE(PathMatches("/zephora/Files/main.zip", "/zephora"));
+  EXPECT_TRUE(PathMatches("/zephora/Files/main.zip", "/zephora/"));
+  EXPECT_TRUE(PathMatches("/zephora", "/zephora"));
+  EXPECT_FALSE(PathMatches("/zephoraX/a", "/zephora"));
+  EXPECT_FALSE(PathMatches("/", "/zephora"));
+
+  EXPECT_EQ(DefaultCookiePath("/zephora/Files/main.zip"), "/zephora/Files");
+  EXPECT_EQ(DefaultCookiePath("/main.zip"), "/");
+  EXPECT_EQ(DefaultCookiePath(""), "/");
+  EXPECT_EQ(DefaultCookiePath("x/y"), "/");
+}
+
+TEST(CookieStore, TakesDefaultDomainAndPathFromTheRequest) {
+  CookieStore store;
+  const Url origin = MakeUrl("http://Dl.Example.com/zephora/Files/main.zip");
+  store.Receive("a=1", origin, kNow);
+  ASSERT_EQ(store.Cookies().size(), 1u);
+  EXPECT_EQ(store.Cookies()[0].domain, "dl.example.com");
+  EXPECT_TRUE(store.Cookies()[0].hostOnly);
+  EXPECT_EQ(store.Cookies()[0].path, "/zephora/Files");
+  EXPECT_FALSE(store.Cookies()[0].persistent);
+
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://dl.example.com/zephora/Files/upgrade.zip")), "a=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://dl.example.com:8080/zephora/Files/x")), "a=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://dl.example.com/zephora/other")), "");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://www.dl.example.com/zephora/Files/x")), "");
+}
+
+TEST(CookieStore, DomainAttributeWidensOrRefuses) {
+  CookieStore store;
+  const Url origin = MakeUrl("http://dl.example.com/zephora/Files/main.zip");
+  store.Receive("wide=1; Domain=example.com; Path=/", origin, kNow);
+  store.Receive("foreign=1; Domain=other.com", origin, kNow);
+  store.Receive("deeper=1; Domain=www.dl.example.com", origin, kNow);
+  ASSERT_EQ(store.Cookies().size(), 1u);
+  EXPECT_FALSE(store.Cookies()[0].hostOnly);
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://www.example.com/")), "wide=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://example.com/")), "wide=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("http://notexample.com/")), "");
+}
+
+TEST(CookieStore, ReplacesKeepingCreationOrderAndRemovesExpired) {
+  CookieStore store;
+  const Url origin = MakeUrl("http://h/zephora/Files/main.zip");
+  const Url request = MakeUrl("http://h/zephora/Files/upgrade.zip");
+  store.Receive("first=1; Path=/", origin, kNow);
+  store.Receive("second=2; Path=/", origin, kNow);
+  store.Receive("deep=3; Path=/zephora/Files", origin, kNow);
+  store.Receive("mid=4; Path=/zephora", origin, kNow);
+  // Longer paths first; equal paths by age.
+  EXPECT_EQ(store.HeaderFor(request), "deep=3; mid=4; first=1; second=2");
+  // A replacement keeps the place of the cookie it replaces.
+  store.Receive("first=one; Path=/", origin, kNow);
+  EXPECT_EQ(store.HeaderFor(request), "deep=3; mid=4; first=one; second=2");
+  // Same name, other path: a cookie of its own.
+  store.Receive("first=x; Path=/zephora", origin, kNow);
+  EXPECT_EQ(store.HeaderFor(request), "deep=3; mid=4; first=x; first=one; second=2");
+  // Arriving expired removes the stored one and is not kept.
+  store.Receive("second=gone; Path=/; Max-Age=0", origin, kNow);
+  store.Receive("deep=gone; Path=/zephora/Files; Expires=Thu, 01 Jan 1970 00:00:00 GMT", origin,
+                kNow);
+  store.Receive("never=1; Path=/; Max-Age=-1", origin, kNow);
+  EXPECT_EQ(store.HeaderFor(request), "mid=4; first=x; first=one");
+
+  store.Receive("short=1; Path=/; Max-Age=10", origin, kNow);
+  store.Receive("dated=1; Path=/; Expires=Tue, 14 Nov 2023 22:13:30 GMT; Max-Age=1000", origin,
+                kNow);
+  store.RemoveExpired(kNow + 9);
+  EXPECT_EQ(store.Cookies().size(), 5u);
+  store.RemoveExpired(kNow + 10);
+  // Max-Age wins over Expires.
+  EXPECT_EQ(store.HeaderFor(request), "mid=4; first=x; first=one; dated=1");
+}
+
+TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
+  CookieStore store;
+  const Url origin = MakeUrl("http://h/");
+  store.Receive("s=1; Secure", origin, kNow);
+  store.Receive("h=1; HttpOnly", origin, kNow);
+  EXPECT_EQ(store.Cookies().size(), 2u);
+  EXPECT_EQ(store.HeaderFor(origin), "h=1");
+}
+
+TEST(SplitUrl, SplitsHostPortPathAndDocument) {
+  Url url = MakeUrl("http://downloads.example/zephora/Files/main.zip");
+  EXPECT_EQ(url.host, "downloads.example");
+  EXPECT_EQ(url.port, 80);
+  EXPECT_EQ(url.path, "/zephora/Files/");
+  EXPECT_EQ(url.document, "main.zip");
+  EXPECT_EQ(url.HostAndPort(), "downloads.example");
+  EXPECT_EQ(url.Absolute(), "http://downloads.example/zephora/Files/main.zip");
+  url = MakeUrl("HTTP://127.0.0.1:8080");
+  EXPECT_EQ(url.Target(), "/");
+  EXPECT_EQ(url.HostAndPort(), "127.0.0.1:8080");
+  EXPECT_EQ(url.Absolute(), "http://127.0.0.1:8080/");
+  url = MakeUrl("http://h:80/a");
+  EXPECT_EQ(url.HostAndPort(), "h");
+  for (const char16_t* bad : {u"https://h/", u"ftp://h/", u"h/x", u"http:///x", u"http://h:0/",
+                              u"http://h:65536/", u"http://h:x/"}) {
+    EXPECT_FALSE(SplitUrl(bad, url)) << ToUtf8(bad);
+  }
+}
+
+}  // namespace
+}  // namespace zephora::http

@@ -1,0 +1,385 @@
+#include "transfer/http/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#ifndef _WIN32
+#include <netdb.h>
+#endif
+#include <string>
+
+#include "platform/exception.h"
+#include "platform/file.h"
+#include "platform/system_error.h"
+#include "tests/support/test_support.h"
+#include "tests/transfer/http/scripted_server.h"
+#include "transfer/http/download_file.h"
+#include "transfer/http/http_texts.h"
+
+namespace zephora {
+namespace {
+
+using test::ExpectedRequest;
+using test::ScriptedServer;
+using test::ScriptStep;
+using After = ScriptStep::After;
+
+std::string Local(const ScriptedServer& server) {
+  return "127.0.0.1:" + std::to_string(server.Port());
+}
+
+Text UrlOf(const ScriptedServer& server, const std::string& path = "/zephora/Files/main.zip") {
+  return FromUtf8("http://" + Local(server) + path);
+}
+
+// Runs the download and gives the failure message, or "" on success.
+Text Download(THttpClient& client, const Text& url, const std::filesystem::path& file) {
+  try {
+    DownloadUrl(client, url, test::ToText(file));
+  } catch (const Exception& error) {
+    return error.Message();
+  }
+  return u"";
+}
+
+std::string Ok(const std::string& body, const std::string& extra = "") {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
+         "\r\n" + body;
+}
+
+class HttpClientTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  std::filesystem::path file = dir / "main.zip";
+  THttpClient client;
+};
+
+TEST_F(HttpClientTest, StoresTheBodyAndSendsExactlyTheListedHeaders) {
+  ScriptedServer server{{Ok("package bytes")}};
+  test::WriteFile(file, std::string(100, 'o'));  // emptied first
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(client.ResponseCode(), 200);
+  EXPECT_EQ(client.ResponseText(), u"HTTP/1.1 200 OK");
+  EXPECT_EQ(test::ReadFile(file), "package bytes");
+  EXPECT_TRUE(client.Connected());
+  client.Disconnect();
+  EXPECT_EQ(server.Requests(),
+            std::vector<std::string>{ExpectedRequest("/zephora/Files/main.zip", Local(server))});
+}
+
+TEST_F(HttpClientTest, ReusesTheKeptConnectionAndSendsBackCookies) {
+  ScriptedServer server{
+      {Ok("one",
+          "Set-Cookie: session=abc; Path=/zephora\r\nSet-Cookie: lang=nl; Path=/\r\n"
+          "Set-Cookie: other=1; Path=/elsewhere\r\n")},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\ntwo\r\n0\r\n\r\n"},
+  };
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  const auto second = dir / "upgrade.zip";
+  EXPECT_EQ(Download(client, UrlOf(server, "/zephora/Files/upgrade.zip"), second), u"");
+  EXPECT_EQ(test::ReadFile(file), "one");
+  EXPECT_EQ(test::ReadFile(second), "two");
+  client.Disconnect();
+  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(
+      server.Requests(),
+      (std::vector<std::string>{
+          ExpectedRequest("/zephora/Files/main.zip", Local(server)),
+          ExpectedRequest("/zephora/Files/upgrade.zip", Local(server), "session=abc; lang=nl"),
+      }));
+}
+
+TEST_F(HttpClientTest, OpensANewConnectionWhenTheReplyAsksToClose) {
+  for (const char* header : {"Connection: close\r\n", "Proxy-Connection:  CLOSE \r\n"}) {
+    ScriptedServer server{{Ok("a", header)}, {Ok("b")}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+    client.Disconnect();
+    EXPECT_EQ(server.Connections(), 2) << header;
+  }
+}
+
+TEST_F(HttpClientTest, ReconnectsWhenThePeerClosedTheIdleConnection) {
+  ScriptedServer server{{Ok("a"), After::Close}, {Ok("b")}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  server.WaitForStep(1);
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), "b");
+  client.Disconnect();
+  EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST_F(HttpClientTest, FailsWhenAKeptConnectionClosesAfterTheRequest) {
+  ScriptedServer server{{Ok("a")}, {"", After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Connection Closed Gracefully.");
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST_F(HttpClientTest, SkipsInterimContinue) {
+  ScriptedServer server{{"HTTP/1.1 100 Continue\r\n\r\n" + Ok("real")}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), "real");
+}
+
+TEST_F(HttpClientTest, ReadsToTheCloseWithoutLength) {
+  ScriptedServer server{{"HTTP/1.1 200 OK\r\n\r\nuntil the end", After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), "until the end");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, CollectsHtmlAndStoresIt) {
+  const std::string page = "<html>" + std::string(100000, 'h') + "</html>";
+  ScriptedServer server{{Ok(page, "Content-Type: text/HTML; charset=utf-8\r\n")}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), page);
+}
+
+TEST_F(HttpClientTest, ReportsEveryCodeOutside200To299ByItsStatusLine) {
+  const struct {
+    std::string reply;
+    const char16_t* message;
+  } cases[] = {
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", u"HTTP/1.1 404 Not Found"},
+      {"HTTP/1.0 404  Niet gevonden \r\nContent-Length: 0\r\n\r\n",
+       u"HTTP/1.0 404  Niet gevonden "},
+      {"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/x\r\nContent-Length: 5\r\n\r\nmoved",
+       u"HTTP/1.1 302 Found"},
+      {"HTTP/1.1 304 Not Modified\r\n\r\n", u"HTTP/1.1 304 Not Modified"},
+      {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n",
+       u"HTTP/1.1 407 Proxy Authentication Required"},
+      {"HTTP/1.1 500 Internal Server Error\r\nTransfer-Encoding: "
+       "chunked\r\n\r\n2\r\nno\r\n0\r\n\r\n",
+       u"HTTP/1.1 500 Internal Server Error"},
+      {"HTTP/1.1 101 Switching Protocols\r\n\r\n", u"HTTP/1.1 101 Switching Protocols"},
+      {"HTTP/1.1 OK 200\r\nContent-Length: 2\r\n\r\nno", u"HTTP/1.1 OK 200"},
+  };
+  for (const auto& c : cases) {
+    // The body is consumed and dropped: the next request on the same
+    // connection reads its own reply.
+    ScriptedServer server{{c.reply}, {Ok("next")}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), c.message);
+    EXPECT_EQ(test::ReadFile(file), "");
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+    EXPECT_EQ(test::ReadFile(file), "next");
+    client.Disconnect();
+    EXPECT_EQ(server.Connections(), 1) << c.reply;
+    EXPECT_EQ(server.Requests().size(), 2u);
+  }
+}
+
+TEST_F(HttpClientTest, RedirectBodyIsReadOnlyWhenItArrivesInTime) {
+  {
+    ScriptedServer server{
+        {"HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n", After::Close, 200, "late body"}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"HTTP/1.1 302 Found");
+    EXPECT_FALSE(client.Connected());  // read to the close
+  }
+  {
+    ScriptedServer server{{"HTTP/1.1 301 Moved Permanently\r\nLocation: /x\r\n\r\n"}, {Ok("next")}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"HTTP/1.1 301 Moved Permanently");
+    EXPECT_TRUE(client.Connected());  // no body came: nothing was read
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+    EXPECT_EQ(test::ReadFile(file), "next");
+  }
+}
+
+TEST_F(HttpClientTest, Codes201To299FailAfterStoringTheBody) {
+  {
+    ScriptedServer server{{"HTTP/1.1 204 No Content\r\n\r\n"}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"HTTP Error:204: HTTP/1.1 204 No Content");
+    EXPECT_EQ(test::ReadFile(file), "");
+  }
+  {
+    ScriptedServer server{{"HTTP/1.1 201 Created\r\nContent-Length: 4\r\n\r\nmade"}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"HTTP Error:201: HTTP/1.1 201 Created");
+    EXPECT_EQ(test::ReadFile(file), "made");
+  }
+}
+
+TEST_F(HttpClientTest, ShortCountedBodyFailsAndKeepsWhatCame) {
+  ScriptedServer server{
+      {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(600, 'p'), After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Connection Closed Gracefully.");
+  EXPECT_EQ(test::ReadFile(file), std::string(600, 'p'));
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, ReportsBrokenReplies) {
+  const struct {
+    std::string reply;
+    const char16_t* message;
+  } cases[] = {
+      {"", u"Connection Closed Gracefully."},
+      {"HTTP/1.1 200 OK\r\n", u"Connection Closed Gracefully."},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc",
+       u"Connection Closed Gracefully."},
+      {"HTTP/1.1 200 " + std::string(16400, 'x') + "\r\n\r\n", u"Max line length exceeded."},
+      {"HTTP/1.1 200 OK\r\nServer: " + std::string(16400, 'x') + "\r\n\r\n",
+       u"Max line length exceeded."},
+  };
+  for (const auto& c : cases) {
+    ScriptedServer server{{c.reply, After::Close}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), c.message);
+    EXPECT_FALSE(client.Connected());
+  }
+  // A close right after the first header line ends the head; no length: empty body.
+  ScriptedServer server{{"HTTP/1.1 200 OK\r\nServer: s\r\n", After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, ReportsSocketErrorsWithWinsockNumbers) {
+#ifndef _WIN32
+  // Wine closes a lingering-zero socket in an orderly way, so the peer
+  // can reset a connection only natively.
+  {
+    ScriptedServer server{
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\npartial", After::Reset}};
+    EXPECT_EQ(Download(client, UrlOf(server), file),
+              u"Socket Error # 10054\r\nConnection reset by peer.");
+    EXPECT_EQ(test::ReadFile(file), "partial");
+    EXPECT_FALSE(client.Connected());
+  }
+#endif
+  std::uint16_t closedPort = 0;
+  {
+    TcpListener listener;
+    ASSERT_EQ(listener.Listen(0), 0);
+    closedPort = listener.Port();
+  }
+  EXPECT_EQ(
+      Download(client, FromUtf8("http://127.0.0.1:" + std::to_string(closedPort) + "/x"), file),
+      u"Socket Error # 10061\r\nConnection refused.");
+}
+
+TEST_F(HttpClientTest, GoesThroughTheProxyWithTheAbsoluteTarget) {
+  ScriptedServer proxy{{Ok("via proxy", "Set-Cookie: p=1\r\n")}, {Ok("again")}};
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxy.Port();
+  // DownloadFile itself: the download host is never resolved through a proxy.
+  EXPECT_NO_THROW(DownloadFile(client, u"Files/main.zip", test::ToText(file)));
+  EXPECT_EQ(test::ReadFile(file), "via proxy");
+  EXPECT_NO_THROW(DownloadFile(client, u"Files/upgrade.zip", test::ToText(file)));
+  http::Url base;
+  ASSERT_TRUE(http::SplitUrl(DownloadBaseUrl, base));
+  client.Disconnect();
+  EXPECT_EQ(proxy.Connections(), 1);
+  EXPECT_EQ(
+      proxy.Requests(),
+      (std::vector<std::string>{
+          ExpectedRequest(ToUtf8(DownloadBaseUrl) + "Files/main.zip", base.HostAndPort()),
+          ExpectedRequest(ToUtf8(DownloadBaseUrl) + "Files/upgrade.zip", base.HostAndPort(), "p=1"),
+      }));
+  EXPECT_EQ(base.host, ZEPHORA_TEST_DOWNLOAD_HOST);
+}
+
+TEST_F(HttpClientTest, ProxyTargetNamesAPortOtherThan80) {
+  ScriptedServer proxy{{Ok("x")}};
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxy.Port();
+  EXPECT_EQ(Download(client, u"http://pkg.example:8080/zephora/a.zip", file), u"");
+  client.Disconnect();
+  EXPECT_EQ(proxy.Requests(), std::vector<std::string>{ExpectedRequest(
+                                  "http://pkg.example:8080/zephora/a.zip", "pkg.example:8080")});
+}
+
+TEST_F(HttpClientTest, RefusesAProxyPortOutOfRangeBeforeConnecting) {
+  ScriptedServer unused{};
+  for (const std::int32_t port : {0, 65536, 65537, -1, 70000}) {
+    client.ProxyParams.ProxyServer = u"127.0.0.1";
+    client.ProxyParams.ProxyPort = port;
+    test::WriteFile(file, "old");
+    EXPECT_EQ(Download(client, UrlOf(unused), file), u"Invalid proxy port: " + ToText(port));
+    EXPECT_EQ(test::ReadFile(file), "");  // created first, nothing more
+    EXPECT_FALSE(client.Connected());
+  }
+  EXPECT_EQ(unused.Connections(), 0);
+}
+
+TEST_F(HttpClientTest, EmptyProxyHostMeansDirect) {
+  ScriptedServer server{{Ok("direct")}};
+  client.ProxyParams.ProxyServer = u"";
+  client.ProxyParams.ProxyPort = 0;
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), "direct");
+}
+
+TEST_F(HttpClientTest, ClosesTheConnectionToAnotherPeer) {
+  ScriptedServer first{{Ok("1")}};
+  ScriptedServer second{{Ok("2")}};
+  EXPECT_EQ(Download(client, UrlOf(first), file), u"");
+  EXPECT_EQ(Download(client, UrlOf(second), file), u"");
+  // `first` ends its script only because the client let go of it.
+  EXPECT_EQ(first.Requests().size(), 1u);
+  client.Disconnect();
+  EXPECT_EQ(second.Requests().size(), 1u);
+}
+
+TEST_F(HttpClientTest, ReportsAFileThatCannotBeCreated) {
+  const auto missing = dir / "no such folder" / "main.zip";
+  ScriptedServer unused{};
+#ifdef _WIN32
+  const int expected = 3;  // ERROR_PATH_NOT_FOUND
+#else
+  const int expected = ENOENT;
+#endif
+  EXPECT_EQ(Download(client, UrlOf(unused), missing), u"Cannot create file \"" +
+                                                          test::ToText(missing) + u"\". " +
+                                                          TrimErrorText(SystemErrorText(expected)));
+  EXPECT_EQ(unused.Connections(), 0);
+}
+
+// Fails to make room for an announced length, as a full disk does.
+class FullDisk : public http::IBodyDestination {
+ public:
+  int Write(const void*, std::size_t) override { return 0; }
+  int Reserve(std::int64_t) override { return 112; }
+  int Truncate() override { return 0; }
+};
+
+TEST_F(HttpClientTest, ReportsADestinationThatCannotGrow) {
+  ScriptedServer server{{Ok("body")}};
+  FullDisk destination;
+  try {
+    client.Get(UrlOf(server), destination);
+    ADD_FAILURE() << "no failure";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(),
+              u"System Error.  Code: 112.\r\n" + TrimErrorText(SystemErrorText(112)));
+  }
+}
+
+TEST(HttpTexts, WordsSocketErrors) {
+  EXPECT_EQ(http::SocketErrorMessage(11001), u"Socket Error # 11001\r\nHost not found.");
+  EXPECT_EQ(http::SocketErrorMessage(11002), u"Socket Error # 11002\r\n");
+  EXPECT_EQ(http::SocketErrorMessage(11004), u"Socket Error # 11004\r\n");
+  EXPECT_EQ(http::SocketErrorMessage(10060), u"Socket Error # 10060\r\nConnection timed out.");
+  EXPECT_EQ(http::SocketErrorMessage(10066), u"Socket Error # 10066\r\nDirectory not empty");
+  EXPECT_EQ(http::SocketErrorMessage(10004), u"Socket Error # 10004\r\nInterrupted system call.");
+  EXPECT_EQ(http::SocketErrorMessage(12345), u"Socket Error # 12345\r\n");
+}
+
+#ifndef _WIN32
+TEST(SocketErrors, MapPosixNumbersOntoWinsock) {
+  EXPECT_EQ(SocketErrorFromErrno(ECONNREFUSED), 10061);
+  EXPECT_EQ(SocketErrorFromErrno(ECONNRESET), 10054);
+  EXPECT_EQ(SocketErrorFromErrno(EPIPE), 10054);
+  EXPECT_EQ(SocketErrorFromErrno(ECONNABORTED), 10053);
+  EXPECT_EQ(SocketErrorFromErrno(ETIMEDOUT), 10060);
+  EXPECT_EQ(SocketErrorFromErrno(EHOSTUNREACH), 10065);
+  EXPECT_EQ(SocketErrorFromErrno(ENETUNREACH), 10051);
+  EXPECT_EQ(SocketErrorFromErrno(EHOSTDOWN), 10064);
+  EXPECT_EQ(SocketErrorFromErrno(ENOTEMPTY), 10066);
+  EXPECT_EQ(SocketErrorFromResolver(EAI_NONAME), 11001);
+  EXPECT_EQ(SocketErrorFromResolver(EAI_AGAIN), 11002);
+  EXPECT_EQ(SocketErrorFromResolver(EAI_FAIL), 11003);
+  EXPECT_EQ(SocketErrorFromResolver(EAI_NODATA), 11004);
+}
+#endif
+
+}  // namespace
+}  // namespace zephora

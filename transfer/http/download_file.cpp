@@ -1,0 +1,61 @@
+#include "transfer/http/download_file.h"
+
+#include "i18n/format.h"
+#include "i18n/translation.h"
+#include "platform/exception.h"
+#include "platform/file.h"
+#include "platform/system_error.h"
+#include "transfer/http/download_config.h"
+#include "transfer/http/http_texts.h"
+
+namespace zephora {
+namespace {
+
+// The package file as the body's destination, from its start.
+class FileDestination : public http::IBodyDestination {
+ public:
+  explicit FileDestination(File& file) : file_(file) {}
+
+  int Write(const void* data, std::size_t size) override {
+    if (const int error = file_.Write(data, size))
+      return error;
+    written_ += static_cast<std::int64_t>(size);
+    return 0;
+  }
+  int Reserve(std::int64_t length) override {
+    if (const int error = file_.SetSize(written_ + length))
+      return error;
+    return file_.Seek(written_);
+  }
+  int Truncate() override { return file_.SetSize(written_); }
+
+ private:
+  File& file_;
+  std::int64_t written_ = 0;
+};
+
+}  // namespace
+
+const Text DownloadBaseUrl = ZEPHORA_DOWNLOAD_BASE_URL;
+
+void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
+  File file;
+  if (const int error = file.Open(fileName, FileMode::CreateExclusive)) {
+    throw Exception(FormatResString(http::SCannotCreateFile,
+                                    {fileName, TrimErrorText(SystemErrorText(error))}));
+  }
+  // `file` closes itself however this ends.
+  client.Request.UserAgent = u"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)";
+  FileDestination destination(file);
+  client.Get(url, destination);
+  if (client.ResponseCode() != 200) {
+    throw Exception(_(u"HTTP Error:") +
+                    Format(u"%d: %s", {client.ResponseCode(), client.ResponseText()}));
+  }
+}
+
+void DownloadFile(THttpClient& client, const Text& packagePath, const Text& fileName) {
+  DownloadUrl(client, DownloadBaseUrl + packagePath, fileName);
+}
+
+}  // namespace zephora

@@ -1,0 +1,78 @@
+// The wizard's HTTP/1.1 client: GET of a URL into a destination, directly or
+// through a proxy, with an in-memory cookie store and the reuse of a
+// kept-alive connection. It follows no redirects, sends no credentials and
+// offers no content encoding but identity.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/tcp_connection.h"
+#include "platform/text.h"
+#include "transfer/http/byte_stream.h"
+#include "transfer/http/cookies.h"
+#include "transfer/http/reply_reader.h"
+#include "transfer/http/url.h"
+
+namespace zephora {
+
+enum class TIdHTTPProtocolVersion { pv1_0, pv1_1 };
+
+struct THttpRequestSettings {
+  Text Accept = u"text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
+  Text UserAgent = u"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)";
+};
+
+struct TProxyParams {
+  Text ProxyServer;            // empty: no proxy
+  std::int32_t ProxyPort = 0;  // as typed; must be 1 to 65535 when a proxy is set
+};
+
+class THttpClient {
+ public:
+  THttpClient() = default;
+  THttpClient(const THttpClient&) = delete;
+  THttpClient& operator=(const THttpClient&) = delete;
+
+  TIdHTTPProtocolVersion ProtocolVersion = TIdHTTPProtocolVersion::pv1_1;
+  THttpRequestSettings Request;
+  TProxyParams ProxyParams;
+  bool AllowCookies = true;
+
+  // Sends a GET of `url` and stores a 2xx reply's body in `destination`.
+  // Throws Exception with the user's message for every failure, including a
+  // reply code outside 200 to 299 (the status line is the message).
+  void Get(const Text& url, http::IBodyDestination& destination);
+
+  // The last reply's code (-1 when none or not a number) and status line.
+  int ResponseCode() const { return responseCode_; }
+  const Text& ResponseText() const { return responseText_; }
+
+  bool Connected() const { return connection_.IsOpen(); }
+  void Disconnect();
+  const http::CookieStore& CookieManager() const { return cookies_; }
+
+ private:
+  class SocketStream : public http::IByteStream {
+   public:
+    explicit SocketStream(TcpConnection& connection) : connection_(connection) {}
+    int Read(void* buffer, std::size_t size, std::size_t& done) override;
+    int Write(const void* data, std::size_t size) override;
+    int WaitReadable(int milliseconds, bool& ready) override;
+
+   private:
+    TcpConnection& connection_;
+  };
+
+  [[noreturn]] void Fail(const http::ReplyStatus& status);
+  std::string RequestHead(const http::Url& url, const std::string& target);
+
+  TcpConnection connection_;
+  std::string connectedHost_;
+  std::uint16_t connectedPort_ = 0;
+  http::CookieStore cookies_;
+  int responseCode_ = -1;
+  Text responseText_;
+};
+
+}  // namespace zephora
