@@ -255,7 +255,13 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
         return true;
       }
     }
-    return Fail("drive " + Narrow(wanted) + " not listed");
+    std::string listed;
+    for (LRESULT item = 0; item < count; ++item) {
+      wchar_t buffer[300] = {};
+      SendMessageW(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(buffer));
+      listed += " [" + Narrow(buffer) + "]";
+    }
+    return Fail("drive " + Narrow(wanted) + " not listed; the list:" + listed);
   } else if ((verb == L"error" && need(1)) || verb == L"error-any") {
     const std::wstring expected = verb == L"error" ? args[i++] : L"";
     HWND box = nullptr;

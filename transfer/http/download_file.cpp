@@ -5,7 +5,6 @@
 #include "platform/exception.h"
 #include "platform/file.h"
 #include "platform/system_error.h"
-#include "transfer/http/download_config.h"
 #include "transfer/http/http_texts.h"
 
 namespace zephora {
@@ -35,8 +34,6 @@ class FileDestination : public http::IBodyDestination {
 };
 
 }  // namespace
-
-const Text DownloadBaseUrl = ZEPHORA_DOWNLOAD_BASE_URL;
 
 void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   File file;
