@@ -19,6 +19,18 @@ TApplication::~TApplication() {
     CoUninitialize();
 }
 
+void ProcessMessages() {
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 int TApplication::Run(TfrmMain& mainForm) {
   mainForm.SetMainForm(true);
   if (MainFormOnTaskbar) {

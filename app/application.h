@@ -28,4 +28,9 @@ class TApplication {
   bool comInitialised_ = false;
 };
 
+// Handles the messages already queued for this thread and returns: the
+// window repaints and the queued clicks run while a long handler works.
+// A request to quit stays queued for the message loop.
+void ProcessMessages();
+
 }  // namespace zephora

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/application.h"
 #include "app/dialogs.h"
 #include "app/ufrmMain.h"
 #include "controls/message_box.h"
@@ -312,7 +313,11 @@ TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
   Pump();
   for (wchar_t c : std::wstring(L"80a80"))
     SendMessageW(port, WM_CHAR, c, 1);
-  SetFocus(form->PROXY_SERVER.Handle());
+  if (GetFocus() == port) {
+    SetFocus(form->PROXY_SERVER.Handle());
+  } else {
+    SendMessageW(port, WM_KILLFOCUS, reinterpret_cast<WPARAM>(form->PROXY_SERVER.Handle()), 0);
+  }
   Pump();
   EXPECT_EQ(form->PROXY_POORT->DisplayedText(), u"8080");
   EXPECT_EQ(form->PROXY_POORT->Value(), 8080);
@@ -321,6 +326,16 @@ TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
   SendMessageW(form->PROXY_USE.Handle(), BM_CLICK, 0, 0);
   EXPECT_TRUE(form->PROXY_USE.Checked());
   EXPECT_EQ(form->PROXY_SERVER.GetText(), u"proxy.example");
+}
+
+TEST_F(Wizard, ProcessMessagesRunsQueuedClicksAndKeepsAQuitRequest) {
+  PostMessageW(form->btNEXT.Handle(), BM_CLICK, 0, 0);
+  PostQuitMessage(3);
+  ProcessMessages();
+  EXPECT_EQ(form->PageIndex(), kLocatie);
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 3u);
 }
 
 TEST_F(Wizard, SettingAPageOutsideTheNotebookChangesNothing) {

@@ -91,7 +91,10 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   // Let the dialog settle: its buttons exist and one has the focus.
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  while (Clock::now() < deadline) {
+  // Another program on the display may hold the focus: then the keys go to
+  // the dialog itself, whose navigation handles them the same way.
+  const auto focusDeadline = Clock::now() + std::chrono::seconds(2);
+  while (Clock::now() < focusDeadline) {
     if (GetGUIThreadInfo(uiThread_, &info) && info.hwndFocus != nullptr &&
         GetAncestor(info.hwndFocus, GA_ROOT) == search.found) {
       break;
@@ -104,7 +107,9 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   EnumChildWindows(search.found, &RecordChild, reinterpret_cast<LPARAM>(&seen_));
   for (UINT key : keys) {
     GetGUIThreadInfo(uiThread_, &info);
-    HWND target = info.hwndFocus != nullptr ? info.hwndFocus : search.found;
+    HWND target = info.hwndFocus != nullptr && GetAncestor(info.hwndFocus, GA_ROOT) == search.found
+                      ? info.hwndFocus
+                      : search.found;
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
     Sleep(20);
