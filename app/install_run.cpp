@@ -1,5 +1,6 @@
 #include <exception>
 
+#include "app/application.h"
 #include "app/dialogs.h"
 #include "app/install_steps.h"
 #include "app/ufrmMain.h"
@@ -23,19 +24,6 @@ Text MessageOf(std::exception_ptr failure) {
   }
 }
 
-// Lets the window draw the page and the cursor once before the run blocks.
-void ProcessWaitingMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 }  // namespace
 
 // Next on the proxy page: downloads and unpacks both packages, writes
@@ -46,7 +34,7 @@ void TfrmMain::RunInstallation() {
   btNEXT.SetEnabled(false);
   SetPageIndex(kInstallMain);
   SetWaitCursor(true);
-  ProcessWaitingMessages();
+  ProcessMessages();  // page 4 and the cursor are drawn before the run blocks
 
   bool succeeded = false;
   auto finish = [&](int page) {
@@ -62,7 +50,8 @@ void TfrmMain::RunInstallation() {
     }
     const Text installFolder = InstallFolderOf(InstallDrive->Drive());
     GegevensLocatie->SetText(installFolder);
-    if (!FolderExistsForInstall(installFolder)) ForceDirectories(installFolder);
+    if (!FolderExistsForInstall(installFolder))
+      ForceDirectories(installFolder);
 
     try {
       for (const char16_t* package : {u"main.zip", u"upgrade.zip"}) {
@@ -79,7 +68,8 @@ void TfrmMain::RunInstallation() {
         // current drive; the shell knows the real desktop.
         const std::optional<Text> desktop = stored->empty() ? ShellDesktopFolder() : stored;
         if (desktop) {
-          ShellLink.LinkFile = *desktop + (desktop->ends_with(u'\\') ? u"" : u"\\") + u"ZEPHORA.lnk";
+          ShellLink.LinkFile =
+              *desktop + (desktop->ends_with(u'\\') ? u"" : u"\\") + u"ZEPHORA.lnk";
           ShellLink.Write();
         }
       }

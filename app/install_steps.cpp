@@ -1,14 +1,14 @@
 #include "app/install_steps.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <vector>
 
 #include "i18n/resource_strings.h"
 #include "platform/exception.h"
-#include "platform/win_handles.h"
 #include "platform/wide.h"
+#include "platform/win_handles.h"
 
 namespace zephora {
 namespace {
@@ -23,16 +23,20 @@ const ResStringRec SUnableToWrite{&kInstallModule, 0x1080};
 const ResStringRec SInvalidRegType{&kInstallModule, 0x1081};
 const ResStringRec SRegGetDataFailed{&kInstallModule, 0x1082};
 
-const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const Text kDesktopValue = u"Desktop";
 
 }  // namespace
 
-Text InstallFolderOf(char16_t drive) { return Text(1, drive) + u":\\ZEPHORA\\"; }
+Text InstallFolderOf(char16_t drive) {
+  return Text(1, drive) + u":\\ZEPHORA\\";
+}
 
 bool FolderExistsForInstall(const Text& folder) {
   const DWORD attributes = GetFileAttributesW(ToWide(folder).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (attributes != INVALID_FILE_ATTRIBUTES)
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -50,8 +54,10 @@ bool FolderExistsForInstall(const Text& folder) {
 
 void ForceDirectories(const Text& folder) {
   Text path = folder;
-  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) path.pop_back();
-  if (path.empty() || FolderExistsForInstall(path)) return;
+  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/'))
+    path.pop_back();
+  if (path.empty() || FolderExistsForInstall(path))
+    return;
   const size_t parentEnd = path.find_last_of(u"\\/");
   if (parentEnd != Text::npos && parentEnd > 0 && path[parentEnd - 1] != u':') {
     ForceDirectories(path.substr(0, parentEnd));
@@ -77,8 +83,10 @@ std::optional<Text> ReadShellFoldersDesktop() {
   const unique_hkey key(raw);
   DWORD type = 0, size = 0;
   LONG status = RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, nullptr, &size);
-  if (status == ERROR_FILE_NOT_FOUND) return Text();
-  if (status != ERROR_SUCCESS) throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
+  if (status == ERROR_FILE_NOT_FOUND)
+    return Text();
+  if (status != ERROR_SUCCESS)
+    throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
   if (type != REG_SZ && type != REG_EXPAND_SZ) {
     throw Exception(FormatResString(SInvalidRegType, {kDesktopValue}));
   }
@@ -86,13 +94,15 @@ std::optional<Text> ReadShellFoldersDesktop() {
   DWORD bytes = size;
   status = RegQueryValueExW(key.get(), L"Desktop", nullptr, &type,
                             reinterpret_cast<BYTE*>(data.data()), &bytes);
-  if (status != ERROR_SUCCESS) throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
+  if (status != ERROR_SUCCESS)
+    throw Exception(FormatResString(SRegGetDataFailed, {kDesktopValue}));
   return FromWide(std::wstring(data.data()));  // up to the first NUL, not expanded
 }
 
 std::optional<Text> ShellDesktopFolder() {
   wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)) ||
+  if (FAILED(
+          SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)) ||
       path[0] == L'\0') {
     return std::nullopt;
   }

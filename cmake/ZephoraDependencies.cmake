@@ -1,5 +1,9 @@
 # The codec libraries: Debian's packages natively; for MinGW, Debian's zlib
 # and the static builds that scripts/bootstrap leaves in build/mingw-deps.
+if(WIN32)
+  # SETUP.EXE carries zlib inside; Debian's MinGW package also has a DLL.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 find_package(BZip2 REQUIRED)
 find_package(LibLZMA REQUIRED)

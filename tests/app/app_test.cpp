@@ -291,9 +291,7 @@ TEST_F(Wizard, NextWalksFromStartToLocatieToProxySettings) {
   EXPECT_EQ(Now(), (State{kLocatie, false, true, true, false}));
   Click(form->btNEXT);
   EXPECT_EQ(Now(), (State{kProxySettings, false, true, true, false}));
-  // The installation run starts here; until it is wired in, nothing moves.
-  Click(form->btNEXT);
-  EXPECT_EQ(form->PageIndex(), kProxySettings);
+  // Next here starts the installation run, which the end-to-end tests drive.
 }
 
 TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {

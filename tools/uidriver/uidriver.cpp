@@ -25,12 +25,15 @@
 namespace {
 
 const wchar_t kCaption[] = L"Programma - Setup";
-const wchar_t* const kPageTitles[] = {
-    L"Programma Setup",       L"Welkom bij het installatie programma ",
-    L"Locatie",               L"Proxy Instellingen",
-    L"Vooruitgang",           L"Gegevens installeren",
-    L"Gegevens Installeren",  L"Installatie voltooid",
-    L"Installatie is niet voltooid"};
+const wchar_t* const kPageTitles[] = {L"Programma Setup",
+                                      L"Welkom bij het installatie programma ",
+                                      L"Locatie",
+                                      L"Proxy Instellingen",
+                                      L"Vooruitgang",
+                                      L"Gegevens installeren",
+                                      L"Gegevens Installeren",
+                                      L"Installatie voltooid",
+                                      L"Installatie is niet voltooid"};
 constexpr DWORD kTimeoutMs = 60000;
 
 std::wstring Widen(const char* text) {
@@ -95,13 +98,16 @@ template <typename Predicate>
 bool WaitFor(Predicate ready, DWORD timeout = kTimeoutMs) {
   const DWORD start = GetTickCount();
   while (!ready()) {
-    if (GetTickCount() - start > timeout) return false;
+    if (GetTickCount() - start > timeout)
+      return false;
     Sleep(50);
   }
   return true;
 }
 
-HWND Wizard() { return FindWindowW(nullptr, kCaption); }
+HWND Wizard() {
+  return FindWindowW(nullptr, kCaption);
+}
 
 HWND VisibleChildWithText(HWND wizard, const std::wstring& text, const wchar_t* className) {
   for (HWND hwnd : Descendants(wizard)) {
@@ -115,7 +121,8 @@ HWND VisibleChildWithText(HWND wizard, const std::wstring& text, const wchar_t* 
 
 std::wstring CurrentPage(HWND wizard) {
   for (const wchar_t* title : kPageTitles) {
-    if (VisibleChildWithText(wizard, title, nullptr) != nullptr) return title;
+    if (VisibleChildWithText(wizard, title, nullptr) != nullptr)
+      return title;
   }
   return L"?";
 }
@@ -134,7 +141,8 @@ HWND FindDialog(HWND wizard) {
         auto* s = reinterpret_cast<Search*>(data);
         DWORD process = 0;
         GetWindowThreadProcessId(hwnd, &process);
-        if (hwnd == s->wizard || process != s->process || !IsWindowVisible(hwnd)) return TRUE;
+        if (hwnd == s->wizard || process != s->process || !IsWindowVisible(hwnd))
+          return TRUE;
         s->found = hwnd;
         return FALSE;
       },
@@ -148,21 +156,24 @@ std::wstring DialogMessage(HWND dialog) {
   for (HWND hwnd : Descendants(dialog)) {
     if (lstrcmpiW(ClassOf(hwnd).c_str(), L"Static") == 0) {
       const std::wstring text = WindowText(hwnd);
-      if (text.size() > message.size()) message = text;
+      if (text.size() > message.size())
+        message = text;
     }
   }
   return message;
 }
 
 bool PressButton(HWND button) {
-  if (button == nullptr || !IsWindowEnabled(button)) return false;
+  if (button == nullptr || !IsWindowEnabled(button))
+    return false;
   PostMessageW(button, BM_CLICK, 0, 0);
   return true;
 }
 
 HWND FrontOf(HWND a, HWND b) {
   for (HWND hwnd = GetWindow(GetParent(a), GW_CHILD); hwnd; hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
-    if (hwnd == a || hwnd == b) return hwnd;
+    if (hwnd == a || hwnd == b)
+      return hwnd;
   }
   return nullptr;
 }
@@ -171,9 +182,12 @@ std::wstring State(HWND wizard) {
   HWND next = nullptr, finish = nullptr, cancel = nullptr;
   for (HWND hwnd : Descendants(wizard)) {
     const std::wstring text = WindowText(hwnd);
-    if (text == L"Volgende >") next = hwnd;
-    if (text == L"Voltooien") finish = hwnd;
-    if (text == L"&Annuleer") cancel = hwnd;
+    if (text == L"Volgende >")
+      next = hwnd;
+    if (text == L"Voltooien")
+      finish = hwnd;
+    if (text == L"&Annuleer")
+      cancel = hwnd;
   }
   std::wstring state = L"page=" + CurrentPage(wizard);
   state += L" front=";
@@ -203,21 +217,27 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
   } else if (verb == L"click" && need(1)) {
     const std::wstring caption = args[i++];
     HWND button = nullptr;
-    if (!WaitFor([&] { return (button = VisibleChildWithText(wizard, caption, L"Button")) != nullptr &&
-                              IsWindowEnabled(button); },
-                 5000)) {
+    if (!WaitFor(
+            [&] {
+              return (button = VisibleChildWithText(wizard, caption, L"Button")) != nullptr &&
+                     IsWindowEnabled(button);
+            },
+            5000)) {
       return Fail("no enabled button " + Narrow(caption));
     }
     PressButton(button);
   } else if (verb == L"tick" && need(1)) {
     HWND box = VisibleChildWithText(wizard, args[i++], L"Button");
-    if (box == nullptr) return Fail("no check box");
-    if (SendMessageW(box, BM_GETCHECK, 0, 0) != BST_CHECKED) PressButton(box);
+    if (box == nullptr)
+      return Fail("no check box");
+    if (SendMessageW(box, BM_GETCHECK, 0, 0) != BST_CHECKED)
+      PressButton(box);
     WaitFor([&] { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000);
   } else if (verb == L"type" && need(2)) {
     HWND label = VisibleChildWithText(wizard, args[i++], L"Static");
     const std::wstring text = args[i++];
-    if (label == nullptr) return Fail("no label");
+    if (label == nullptr)
+      return Fail("no label");
     RECT labelRect;
     GetWindowRect(label, &labelRect);
     HWND field = nullptr;
@@ -229,28 +249,33 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
         field = hwnd;
       }
     }
-    if (field == nullptr) return Fail("no field beside the label");
+    if (field == nullptr)
+      return Fail("no field beside the label");
     SendMessageW(field, WM_SETFOCUS, 0, 0);
     SendMessageW(field, EM_SETSEL, 0, -1);
     SendMessageW(field, WM_CHAR, VK_BACK, 0);
-    for (wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+    for (wchar_t c : text)
+      SendMessageW(field, WM_CHAR, c, 0);
     SendMessageW(field, WM_KILLFOCUS, 0, 0);
   } else if (verb == L"drive" && need(1)) {
     const std::wstring wanted = L"(" + args[i++] + L":)";
     HWND combo = nullptr;
     for (HWND hwnd : Descendants(wizard)) {
-      if (lstrcmpiW(ClassOf(hwnd).c_str(), L"ComboBox") == 0) combo = hwnd;
+      if (lstrcmpiW(ClassOf(hwnd).c_str(), L"ComboBox") == 0)
+        combo = hwnd;
     }
-    if (combo == nullptr) return Fail("no drive list");
+    if (combo == nullptr)
+      return Fail("no drive list");
     const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT item = 0; item < count; ++item) {
       wchar_t buffer[300] = {};
-      if (SendMessageW(combo, CB_GETLBTEXTLEN, item, 0) >= 300) continue;
+      if (SendMessageW(combo, CB_GETLBTEXTLEN, item, 0) >= 300)
+        continue;
       SendMessageW(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(buffer));
       if (std::wstring(buffer).find(wanted) != std::wstring::npos) {
         SendMessageW(combo, CB_SETCURSEL, item, 0);
-        SendMessageW(GetParent(combo), WM_COMMAND,
-                     MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
         std::printf("drive: %s\n", Narrow(buffer).c_str());
         return true;
       }
@@ -265,7 +290,8 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
   } else if ((verb == L"error" && need(1)) || verb == L"error-any") {
     const std::wstring expected = verb == L"error" ? args[i++] : L"";
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = FindDialog(wizard)) != nullptr && !DialogMessage(box).empty(); })) {
+    if (!WaitFor(
+            [&] { return (box = FindDialog(wizard)) != nullptr && !DialogMessage(box).empty(); })) {
       return Fail("no error box; " + Narrow(State(wizard)));
     }
     const std::wstring message = DialogMessage(box);
@@ -292,9 +318,11 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
       for (HWND hwnd : Descendants(dialog)) {
         std::wstring text = WindowText(hwnd);
         std::erase(text, L'&');
-        if (_wcsicmp(text.c_str(), answer == L"yes" ? L"Yes" : L"No") == 0) button = hwnd;
+        if (_wcsicmp(text.c_str(), answer == L"yes" ? L"Yes" : L"No") == 0)
+          button = hwnd;
       }
-      if (!PressButton(button)) return Fail("no button " + Narrow(answer));
+      if (!PressButton(button))
+        return Fail("no button " + Narrow(answer));
     }
     WaitFor([&] { return !IsWindow(dialog); }, 10000);
   } else if (verb == L"state") {
@@ -306,7 +334,8 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
     }
     std::printf("state: %s\n", Narrow(expected).c_str());
   } else if (verb == L"wait-closed") {
-    if (!WaitFor([&] { return !IsWindow(wizard); })) return Fail("wizard still open");
+    if (!WaitFor([&] { return !IsWindow(wizard); }))
+      return Fail("wizard still open");
     std::printf("closed\n");
   } else if (verb == L"sleep" && need(1)) {
     Sleep(static_cast<DWORD>(_wtoi(args[i++].c_str())));
@@ -321,14 +350,16 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
 
 int main(int argc, char** argv) {
   std::vector<std::wstring> args;
-  for (int i = 1; i < argc; ++i) args.push_back(Widen(argv[i]));
+  for (int i = 1; i < argc; ++i)
+    args.push_back(Widen(argv[i]));
   HWND wizard = nullptr;
   if (!WaitFor([&] { return (wizard = Wizard()) != nullptr; })) {
     Fail("no wizard window");
     return 1;
   }
   for (size_t i = 0; i < args.size();) {
-    if (!Step(wizard, args, i)) return 1;
+    if (!Step(wizard, args, i))
+      return 1;
   }
   return 0;
 }
