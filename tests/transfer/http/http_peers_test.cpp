@@ -2,10 +2,12 @@
 // keep-alive, and tinyproxy in front of it (started by peers.sh).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/exception.h"
@@ -32,10 +34,18 @@ class HttpPeersTest : public ::testing::Test {
   std::string Served(const std::string& name) const {
     return test::ReadFile(peers / "www" / "zephora" / "Files" / name);
   }
-  std::vector<std::string> AccessLog() const {
-    std::ifstream in(peers / "access.log");
+  // nginx logs a request after its reply went out: wait for the lines.
+  std::vector<std::string> AccessLog(std::size_t expected) const {
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (int tries = 0; tries < 100; ++tries) {
+      lines.clear();
+      std::ifstream in(peers / "access.log");
+      for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+      if (lines.size() >= expected)
+        break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     return lines;
   }
   Text Download(const Text& url, const std::filesystem::path& file) {
@@ -60,7 +70,7 @@ TEST_F(HttpPeersTest, FetchesBothPackagesOverOneConnectionWithTheCookie) {
   EXPECT_TRUE(test::ReadFile(dir / "main.zip") == Served("main.zip"));
   EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
   client.Disconnect();
-  const std::vector<std::string> log = AccessLog();
+  const std::vector<std::string> log = AccessLog(2);
   ASSERT_EQ(log.size(), 2u);
   const std::string connection = log[0].substr(0, log[0].find(' '));
   EXPECT_EQ(log[0], connection + " 1 \"GET /zephora/Files/main.zip HTTP/1.1\" \"-\" 200");
@@ -75,7 +85,7 @@ TEST_F(HttpPeersTest, ReportsTheServersStatusLine) {
   // The 404 body was consumed: the connection carries the next request.
   EXPECT_EQ(Download(PackageUrl("upgrade.zip"), dir / "upgrade.zip"), u"");
   client.Disconnect();
-  const std::vector<std::string> log = AccessLog();
+  const std::vector<std::string> log = AccessLog(2);
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[1].substr(log[1].find(' ') + 1, 2), "2 ");
 }
@@ -89,7 +99,7 @@ TEST_F(HttpPeersTest, FetchesThroughTheProxy) {
   EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
   EXPECT_EQ(Download(PackageUrl("missing.zip"), dir / "missing.zip"), u"HTTP/1.1 404 Not Found");
   client.Disconnect();
-  const std::vector<std::string> log = AccessLog();
+  const std::vector<std::string> log = AccessLog(3);
   ASSERT_EQ(log.size(), 3u);
   EXPECT_NE(log[1].find("\"GET /zephora/Files/upgrade.zip HTTP/1.1\" \"session=peer42\" 200"),
             std::string::npos)
