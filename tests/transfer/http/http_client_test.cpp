@@ -333,6 +333,19 @@ TEST_F(HttpClientTest, ReportsAFileThatCannotBeCreated) {
   EXPECT_EQ(unused.Connections(), 0);
 }
 
+#ifdef _WIN32
+TEST_F(HttpClientTest, ReportsAFileInUse) {
+  test::WriteFile(file, "held");
+  File holder;
+  ASSERT_EQ(holder.Open(test::ToText(file), FileMode::ReadShareAll), 0);
+  ScriptedServer unused{};
+  EXPECT_EQ(Download(client, UrlOf(unused), file),
+            u"Cannot create file \"" + test::ToText(file) + u"\". " +
+                TrimErrorText(SystemErrorText(32)));  // ERROR_SHARING_VIOLATION
+  EXPECT_EQ(unused.Connections(), 0);
+}
+#endif
+
 // Fails to make room for an announced length, as a full disk does.
 class FullDisk : public http::IBodyDestination {
  public:

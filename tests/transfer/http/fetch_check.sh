@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs tools/fetch against the loopback peers: a package through the proxy
+# must arrive whole, a missing one must print the status line and exit 1.
+#   fetch_check.sh PEERS_DIR FETCH [EMULATOR]
+set -euo pipefail
+dir=$1
+fetch=$2
+emulator=${3:-}
+read -r nginx_port proxy_port <"$dir/ports"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+target() { if [ -n "$emulator" ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi; }
+
+$emulator "$fetch" --proxy "127.0.0.1:$proxy_port" \
+  "http://127.0.0.1:$nginx_port/zephora/Files/main.zip" "$(target "$out/main.zip")"
+cmp "$out/main.zip" "$dir/www/zephora/Files/main.zip"
+
+status=0
+message=$($emulator "$fetch" "http://127.0.0.1:$nginx_port/zephora/Files/none.zip" \
+  "$(target "$out/none.zip")" 2>&1) || status=$?
+[ "$status" = 1 ] || { echo "exit status $status, expected 1" >&2; exit 1; }
+[ "$(printf '%s' "$message" | tr -d '\r')" = "HTTP/1.1 404 Not Found" ] ||
+  { echo "unexpected message: $message" >&2; exit 1; }
+
+message=$($emulator "$fetch" --proxy "127.0.0.1:65536" "http://127.0.0.1:$nginx_port/x" \
+  "$(target "$out/x")" 2>&1) || status=$?
+[ "$(printf '%s' "$message" | tr -d '\r')" = "Invalid proxy port: 65536" ] ||
+  { echo "unexpected message: $message" >&2; exit 1; }
+echo "fetch ok"

@@ -1,0 +1,89 @@
+// fetch [--proxy HOST:PORT] URL FILE
+// Downloads URL into FILE by the same code path as the wizard's package
+// download, so support staff can check a customer's connection. Prints the
+// wizard's own failure message and exits 1 when it fails.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/exception.h"
+#include "platform/text.h"
+#include "transfer/http/download_file.h"
+
+namespace zephora {
+namespace {
+
+void Print(std::FILE* stream, const Text& text) {
+  const std::string bytes = ToUtf8(text) + "\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+int Usage() {
+  Print(stderr, u"usage: fetch [--proxy HOST:PORT] URL FILE");
+  return 2;
+}
+
+// The port as a 32-bit number, as the wizard's port field holds it.
+bool ParsePort(const Text& text, std::int32_t& port) {
+  if (text.empty() || text.size() > 11)
+    return false;
+  long long value = 0;
+  std::size_t i = text[0] == u'-' ? 1 : 0;
+  if (i == text.size())
+    return false;
+  for (; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9')
+      return false;
+    value = value * 10 + (text[i] - u'0');
+  }
+  if (text[0] == u'-')
+    value = -value;
+  if (value < INT32_MIN || value > INT32_MAX)
+    return false;
+  port = static_cast<std::int32_t>(value);
+  return true;
+}
+
+int Run(const std::vector<Text>& args) {
+  THttpClient client;
+  std::size_t next = 0;
+  if (args.size() == 4 && args[0] == u"--proxy") {
+    const std::size_t colon = args[1].rfind(u':');
+    if (colon == Text::npos ||
+        !ParsePort(args[1].substr(colon + 1), client.ProxyParams.ProxyPort)) {
+      return Usage();
+    }
+    client.ProxyParams.ProxyServer = args[1].substr(0, colon);
+    next = 2;
+  } else if (args.size() != 2) {
+    return Usage();
+  }
+  try {
+    DownloadUrl(client, args[next], args[next + 1]);
+  } catch (const Exception& error) {
+    Print(stderr, error.Message());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace zephora
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<zephora::Text> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring_view arg(argv[i]);
+    args.emplace_back(arg.begin(), arg.end());
+  }
+  return zephora::Run(args);
+}
+#else
+int main(int argc, char** argv) {
+  std::vector<zephora::Text> args;
+  for (int i = 1; i < argc; ++i)
+    args.push_back(zephora::FromUtf8(argv[i]));
+  return zephora::Run(args);
+}
+#endif
