@@ -1,5 +1,10 @@
 # libFuzzer targets for the decoders we write ourselves (preset `fuzz`).
 # The decoders are compiled again here with the fuzzer's coverage hooks.
+# Run one at a time from build/fuzz, e.g. with a scratch copy of the seeds:
+#   cp -r ../../tests/fuzz/corpus/implode work && \
+#   ./fuzz_implode_decoder -max_total_time=600 -max_len=4096 work
+# Each input starts with three bytes: general-purpose flags (for reduce also
+# the factor - 1 in its low two bits) and the uncompressed size / 8 (LE).
 get_target_property(zephora_own_decoder_sources zephora_own_decoders SOURCES)
 add_library(zephora_own_decoders_fuzzed STATIC ${zephora_own_decoder_sources})
 target_compile_options(zephora_own_decoders_fuzzed PRIVATE

@@ -562,7 +562,8 @@ std::uint32_t PpmdModel::CreateSuccessors(bool skip, std::uint32_t s1, std::uint
       }
     } else {
       s = OneState(c);
-      Freq(s) = static_cast<std::uint8_t>(Freq(s) + ((NumStats(Suffix(c)) == 0) & (Freq(s) < 24)));
+      Freq(s) =
+          static_cast<std::uint8_t>(Freq(s) + (NumStats(Suffix(c)) == 0 && Freq(s) < 24 ? 1 : 0));
     }
     const std::uint32_t successor = Successor(s);
     if (successor != upBranch) {
