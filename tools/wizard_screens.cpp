@@ -22,10 +22,10 @@ void ShowState(zephora::TfrmMain& form, int page) {
       form.btNEXT.SetEnabled(false);
       break;
     case kInstallData:  // the run ended on a failure it did not handle
-    case kEinde:        // the run succeeded
       form.btNEXT.SetEnabled(false);
       form.btFINISH.BringToFront();
       break;
+    case kEinde:  // the run succeeded
     case kAbort:  // the run failed, or the user cancelled
       form.btNEXT.SetEnabled(false);
       form.btCANCEL.SetVisible(false);
