@@ -97,7 +97,7 @@ void THttpClient::Fail(const ReplyStatus& status) {
 
 std::string THttpClient::RequestHead(const http::Url& url, const std::string& target) {
   std::string head = "GET " + target + " HTTP/" +
-                     (ProtocolVersion == TIdHTTPProtocolVersion::pv1_1 ? "1.1" : "1.0") + "\r\n";
+                     (ProtocolVersion == THttpProtocolVersion::pv1_1 ? "1.1" : "1.0") + "\r\n";
   head += "Host: " + url.HostAndPort() + "\r\n";
   head += "Accept: " + ToUtf8(Request.Accept) + "\r\n";
   head += "Accept-Encoding: identity\r\n";

@@ -16,7 +16,7 @@
 
 namespace zephora {
 
-enum class TIdHTTPProtocolVersion { pv1_0, pv1_1 };
+enum class THttpProtocolVersion { pv1_0, pv1_1 };
 
 struct THttpRequestSettings {
   Text Accept = u"text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
@@ -34,7 +34,7 @@ class THttpClient {
   THttpClient(const THttpClient&) = delete;
   THttpClient& operator=(const THttpClient&) = delete;
 
-  TIdHTTPProtocolVersion ProtocolVersion = TIdHTTPProtocolVersion::pv1_1;
+  THttpProtocolVersion ProtocolVersion = THttpProtocolVersion::pv1_1;
   THttpRequestSettings Request;
   TProxyParams ProxyParams;
   bool AllowCookies = true;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "tests/support/test_support.h"
+
 namespace zephora::http {
 namespace {
 
@@ -188,6 +192,31 @@ TEST(SplitUrl, SplitsHostPortPathAndDocument) {
                               u"http://h:65536/", u"http://h:x/"}) {
     EXPECT_FALSE(SplitUrl(bad, url)) << ToUtf8(bad);
   }
+}
+
+// The fuzz corpus (one Set-Cookie header a line) replayed by the ordinary tests.
+TEST(CookieStore, ReplaysTheFuzzCorpus) {
+  const Url origin = MakeUrl("http://dl.example.com/zephora/Files/main.zip");
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           test::SourcePath("tests/transfer/http/corpus/set_cookie"))) {
+    const std::string input = test::ReadFile(entry.path());
+    ++files;
+    CookieStore store;
+    std::size_t start = 0;
+    while (start <= input.size()) {
+      const std::size_t end = std::min(input.find('\n', start), input.size());
+      store.Receive(std::string_view(input).substr(start, end - start), origin, kNow);
+      start = end + 1;
+    }
+    store.RemoveExpired(kNow);
+    for (const Cookie& cookie : store.Cookies()) {
+      EXPECT_GT(cookie.expiry, kNow) << entry.path();
+      EXPECT_EQ(cookie.path.substr(0, 1), "/") << entry.path();
+    }
+    (void)store.HeaderFor(origin);
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace

@@ -344,6 +344,19 @@ TEST_F(HttpClientTest, ReportsAFileInUse) {
                 TrimErrorText(SystemErrorText(32)));  // ERROR_SHARING_VIOLATION
   EXPECT_EQ(unused.Connections(), 0);
 }
+
+TEST_F(HttpClientTest, HoldsThePackageFileWithNoSharingWhileItArrives) {
+  int openError = -1;
+  ScriptStep step("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nhalf", After::Keep, 100, "done");
+  step.duringPause = [&] {
+    File other;
+    openError = other.Open(test::ToText(file), FileMode::ReadShareAll);
+  };
+  ScriptedServer server{step};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(openError, 32);  // ERROR_SHARING_VIOLATION
+  EXPECT_EQ(test::ReadFile(file), "halfdone");
+}
 #endif
 
 // Fails to make room for an announced length, as a full disk does.

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
+
+#include "tests/support/test_support.h"
 
 namespace zephora::http {
 namespace {
@@ -262,6 +265,24 @@ TEST(ReplyReader, WritesBodyInPiecesOfAtMost32768Bytes) {
   EXPECT_EQ(destination.bytes, body);
   EXPECT_LE(destination.largestWrite, kReceiveBufferSize);
   EXPECT_LE(stream.largestRead, kReceiveBufferSize);
+}
+
+// The fuzz corpus (first byte: piece size) replayed by the ordinary tests.
+TEST(ReplyReader, ReplaysTheFuzzCorpus) {
+  int files = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::SourcePath("tests/transfer/http/corpus/reply"))) {
+    const std::string input = test::ReadFile(entry.path());
+    if (input.empty())
+      continue;
+    ++files;
+    const std::size_t piece = input[0] == 0 ? 1 << 20 : static_cast<unsigned char>(input[0]);
+    const Reply reply = ReadReply(input.substr(1), piece);
+    EXPECT_NE(reply.status.failure, ReplyFailure::Socket) << entry.path();
+    EXPECT_LE(reply.head.statusLine.size(), kMaxLineLength);
+    EXPECT_LE(reply.body.size(), input.size());
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace

@@ -125,6 +125,8 @@ void ScriptedServer::RunSteps(TcpConnection& connection) {
       return;
     if (step.pauseMs > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+    if (step.duringPause)
+      step.duringPause();
     if (!step.lateReply.empty() &&
         connection.Send(step.lateReply.data(), step.lateReply.size()) != 0) {
       return;

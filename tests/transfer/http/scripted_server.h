@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <string>
@@ -29,6 +30,7 @@ struct ScriptStep {
   After after;
   int pauseMs;  // then a pause before `lateReply`
   std::string lateReply;
+  std::function<void()> duringPause;  // runs on the server's thread
 };
 
 class ScriptedServer {
