@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "i18n/translation.h"
 #include "platform/exception.h"
 #include "platform/text.h"
 #include "transfer/http/download_file.h"
@@ -45,6 +46,8 @@ bool ParsePort(const Text& text, std::int32_t& port) {
 }
 
 int Run(const std::vector<Text>& args) {
+  // The messages in the user's language, as the wizard would show them.
+  const TranslationLayer translation;
   THttpClient client;
   std::size_t next = 0;
   if (args.size() == 4 && args[0] == u"--proxy") {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "i18n/translation.h"
 #include "platform/exception.h"
 #include "transfer/zip/unpack_archive.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     std::fputs("usage: unpack PACKAGE\n", stderr);
     return 2;
   }
+  // The messages in the user's language, as the wizard would show them.
+  const zephora::TranslationLayer translation;
   zephora::TUnZipper unzipper;
   try {
     zephora::UnpackArchive(unzipper, package);
