@@ -30,7 +30,9 @@ int File::Open(const Text& path, FileMode mode) {
   const int fd = ::open(ToUtf8(path).c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  // Only an existing path can be a folder.
+  if (mode != FileMode::CreateNewWriteShareRead && ::fstat(fd, &st) == 0 &&
+      S_ISDIR(st.st_mode)) {
     ::close(fd);
     return EISDIR;
   }

@@ -21,8 +21,8 @@ int QueryFileSize(const Text& path, std::int64_t& size) {
 
 int CreateTempFile(const Text& folder, File& file, Text& path) {
   static std::atomic<unsigned> counter{0};
-  const unsigned long long seed = (static_cast<unsigned long long>(::getpid()) << 32) ^
-                                  static_cast<unsigned long long>(std::time(nullptr));
+  static const unsigned long long seed = (static_cast<unsigned long long>(::getpid()) << 32) ^
+                                         static_cast<unsigned long long>(std::time(nullptr));
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[40];
     std::snprintf(name, sizeof name, "~zph%08llx.tmp",

@@ -37,6 +37,12 @@ int CreateTempFile(const Text& folder, File& file, Text& path) {
 }
 
 int ReplaceFileWith(const Text& source, const Text& target) {
+  // Not every implementation of MoveFileExW refuses a read-only target.
+  const DWORD existing = GetFileAttributesW(ToWide(target).c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
   return MoveFileExW(ToWide(source).c_str(), ToWide(target).c_str(), MOVEFILE_REPLACE_EXISTING)
              ? 0
              : LastError();

@@ -123,13 +123,35 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) 
 bool FileSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
   if (offset > size_ || size > size_ - offset)
     return false;
-  auto* p = static_cast<std::uint8_t*>(buffer);
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  if (offset >= windowStart_ && offset - windowStart_ <= windowLength_ &&
+      size <= windowLength_ - (offset - windowStart_)) {
+    if (size > 0)
+      std::memcpy(out, window_.data() + (offset - windowStart_), size);
+    return true;
+  }
+  if (size >= kWindow)
+    return ReadFully(offset, out, size);
+  window_.resize(kWindow);
+  const std::size_t length =
+      static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset));
+  windowLength_ = 0;
+  if (!ReadFully(offset, window_.data(), length))
+    return false;
+  windowStart_ = offset;
+  windowLength_ = length;
+  if (size > 0)
+    std::memcpy(out, window_.data(), size);
+  return true;
+}
+
+bool FileSource::ReadFully(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
   while (size > 0) {
     std::size_t done = 0;
-    if (file_.ReadAt(static_cast<std::int64_t>(offset), p, size, done) != 0 || done == 0) {
+    if (file_.ReadAt(static_cast<std::int64_t>(offset), buffer, size, done) != 0 || done == 0) {
       return false;
     }
-    p += done;
+    buffer += done;
     offset += done;
     size -= done;
   }

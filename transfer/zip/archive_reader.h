@@ -34,6 +34,8 @@ class MemorySource final : public ArchiveSource {
   std::size_t size_;
 };
 
+// Small reads are served from a read-ahead window, so that a local header
+// and the data of a small entry after it cost one system call together.
 class FileSource final : public ArchiveSource {
  public:
   FileSource(File& file, std::uint64_t size) : file_(file), size_(size) {}
@@ -41,8 +43,14 @@ class FileSource final : public ArchiveSource {
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
 
  private:
+  static constexpr std::size_t kWindow = 64 * 1024;
+  [[nodiscard]] bool ReadFully(std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+
   File& file_;
   std::uint64_t size_;
+  std::vector<std::uint8_t> window_;
+  std::uint64_t windowStart_ = 0;
+  std::size_t windowLength_ = 0;
 };
 
 enum class ParseStatus {

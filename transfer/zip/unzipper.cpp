@@ -15,7 +15,7 @@
 namespace zephora::zip {
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kBufferSize = 64 * 1024;
 
 [[noreturn]] void Raise(const ResStringRec& text) {
   throw Exception(LoadResString(text));
@@ -79,6 +79,51 @@ Text JoinPath(const Text& folder, TextView name) {
   out += name;
   return out;
 }
+
+// Writes decoded data, leaving whole blocks of zeros as holes that the
+// file system need not store: far fewer bytes go to the disk for the zero
+// runs that installed files often hold.
+class HoleWriter {
+ public:
+  explicit HoleWriter(File& file) : file_(file) {}
+
+  [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size) {
+      const bool zero = IsZeroBlock(data + i, size - i);
+      std::size_t j = i + std::min(kBlock, size - i);
+      while (j < size && IsZeroBlock(data + j, size - j) == zero)
+        j += std::min(kBlock, size - j);
+      if (zero) {
+        hole_ = true;
+      } else {
+        if (hole_ && file_.Seek(static_cast<std::int64_t>(position_)) != 0)
+          return false;
+        hole_ = false;
+        if (file_.Write(data + i, j - i) != 0)
+          return false;
+      }
+      position_ += j - i;
+      i = j;
+    }
+    return true;
+  }
+
+  // A hole at the end still has to count towards the file's size.
+  [[nodiscard]] bool Finish() {
+    return !hole_ || file_.SetSize(static_cast<std::int64_t>(position_)) == 0;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 64 * 1024;
+  static bool IsZeroBlock(const std::uint8_t* p, std::size_t available) {
+    return available >= kBlock && p[0] == 0 && std::memcmp(p, p + 1, kBlock - 1) == 0;
+  }
+
+  File& file_;
+  std::uint64_t position_ = 0;
+  bool hole_ = false;
+};
 
 }  // namespace
 
@@ -255,13 +300,6 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
     if (decoder == nullptr)
       return Outcome::Failed;
   }
-  // A protected file is kept as it is, on purpose.
-  std::uint32_t existing = 0;
-  if (ReadFileAttributes(target, existing) == 0 &&
-      (existing & (kAttributeReadOnly | kAttributeDirectory)) != 0) {
-    return Outcome::Kept;
-  }
-
   // Decode beside the target, and replace it only with complete, checked data.
   File temp;
   Text tempPath;
@@ -275,6 +313,7 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
   }
   if (const int error = ReplaceFileWith(tempPath, target)) {
     (void)RemoveFile(tempPath);
+    // A protected or busy file is kept as it is: a user may want it so.
     return IsReplaceRefusal(error) ? Outcome::Kept : Outcome::Failed;
   }
 
@@ -310,9 +349,10 @@ bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uin
     left -= count;
     return true;
   };
+  HoleWriter writer(out);
   auto flush = [&]() {
     crc = crc32_z(crc, output_.data(), filled);
-    const bool ok = out.Write(output_.data(), filled) == 0;
+    const bool ok = writer.Write(output_.data(), filled);
     filled = 0;
     return ok;
   };
@@ -340,7 +380,7 @@ bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uin
     if (result.consumed == 0 && result.produced == 0 && (left == 0 || !refill()))
       return false;
   }
-  return total == entry.uncompressedSize && crc == entry.crc32;
+  return total == entry.uncompressedSize && crc == entry.crc32 && writer.Finish();
 }
 
 }  // namespace zephora::zip

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/file.h"
 #include "tests/support/test_support.h"
 #include "transfer/zip/decoder.h"
 #include "transfer/zip/unzipper.h"
@@ -69,6 +70,31 @@ TEST(FindEndRecord, TriesTheRecordWithoutCommentFirst) {
   EXPECT_EQ(end.position, 22u);
   // Without the trailing record, the one further back counts.
   ASSERT_EQ(Find(bytes.substr(0, 22) + "x", &end), ParseStatus::NotZip);
+}
+
+TEST(FileSource, ReadsAsTheBytesAreAcrossItsWindow) {
+  test::TempDir dir;
+  std::string bytes(300000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i * 7 + i / 251);
+  test::WriteFile(dir / "data.bin", bytes);
+  File file;
+  ASSERT_EQ(file.Open(test::ToText(dir / "data.bin"), FileMode::ReadShareReadWrite), 0);
+  FileSource source(file, bytes.size());
+  // Small reads inside, across and after the window, large direct reads,
+  // and reads past the end.
+  const std::pair<std::uint64_t, std::size_t> reads[] = {
+      {0, 30},         {30, 100},      {65530, 10},  {65536, 4},   {10, 65536},
+      {100000, 1},     {99999, 3},     {0, 300000},  {299990, 10}, {299999, 1},
+      {131072, 65535}, {131073, 2000}, {299990, 11}, {300000, 1},  {300001, 0}};
+  for (const auto& [offset, size] : reads) {
+    std::string out(size, '\x55');
+    const bool inside = offset <= bytes.size() && size <= bytes.size() - offset;
+    EXPECT_EQ(source.ReadAt(offset, out.data(), size), inside) << offset << "+" << size;
+    if (inside) {
+      EXPECT_TRUE(out == bytes.substr(offset, size)) << offset << "+" << size;
+    }
+  }
 }
 
 std::string CentralHeader(const std::string& name, std::uint32_t offset,

@@ -39,6 +39,7 @@ def make_inputs(folder):
         "text.txt": text,
         "random.bin": bytes(rng.getrandbits(8) for _ in range(200000)),
         "zeros.bin": bytes(300000),
+        "tail-hole.bin": b"head" + bytes(3 * 65536 - 4),
         "small.txt": b"small file\n",
         "empty.txt": b"",
         "sub/inner.txt": b"inner " * 1000,
