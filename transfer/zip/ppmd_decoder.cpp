@@ -1006,7 +1006,9 @@ DecodeResult PpmdDecoder::Decode(std::span<const std::uint8_t> input, bool input
     if (mode_ == Mode::Done)
       return {cursor.consumed, cursor.produced, DecodeStatus::Done};
     const std::size_t take = std::min(buffer_.size() - buffered_, cursor.InputLeft());
-    std::memcpy(buffer_.data() + buffered_, input.data() + cursor.consumed, take);
+    // An empty span may have no storage at all.
+    if (take > 0)
+      std::memcpy(buffer_.data() + buffered_, input.data() + cursor.consumed, take);
     buffered_ += take;
     cursor.consumed += take;
     const std::size_t need = mode_ == Mode::Parameters   ? 2
