@@ -8,7 +8,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/transfer/zip/zip_member_reader.h"
-#include "transfer/zip/own_decoders.h"
+#include "transfer/zip/decoder.h"
 
 namespace zephora::zip {
 namespace {
@@ -29,23 +29,7 @@ std::unique_ptr<Decoder> MakeFor(const ZipMember& member) {
   params.flags = member.flags;
   params.compressedSize = member.data.size();
   params.uncompressedSize = member.uncompressedSize;
-  switch (member.method) {
-    case 1:
-      return MakeShrinkDecoder(params);
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-      return MakeReduceDecoder(params);
-    case 6:
-      return MakeImplodeDecoder(params);
-    case 9:
-      return MakeDeflate64Decoder(params);
-    case 98:
-      return MakePpmdDecoder(params);
-    default:
-      return nullptr;
-  }
+  return MakeDecoder(params);
 }
 
 struct Decoded {
