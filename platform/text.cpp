@@ -166,4 +166,21 @@ Text ToHexText(unsigned long long value, int minDigits) {
   return out;
 }
 
+Text MakeControlsVisible(TextView text) {
+  const auto hidden = [](char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x200E || c == 0x200F || c == 0x061C;
+  };
+  Text shown;
+  shown.reserve(text.size());
+  for (const char16_t c : text) {
+    if (hidden(c)) {
+      shown += u"<U+" + AsciiUpper(ToHexText(c, 4)) + u">";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 }  // namespace zephora

@@ -22,6 +22,13 @@ int CompareIgnoreAsciiCase(TextView a, TextView b);
 
 Text Trim(TextView text);  // drops characters at or below the blank from both ends
 
+// Text from a hostile source (an entry name, a server's status line) made
+// safe to show: control characters (C0, DEL, C1) and the bidirectional
+// embedding, override and isolate marks become "<U+XXXX>", so that the user
+// reads what is there, a NUL cuts nothing short and no name can reorder the
+// text around it.
+Text MakeControlsVisible(TextView text);
+
 // Decimal and hexadecimal forms, as the formatting routine writes them.
 Text ToText(long long value);
 Text ToHexText(unsigned long long value, int minDigits);

@@ -32,6 +32,17 @@ TEST(Text, TrimAndCaseHelpers) {
   EXPECT_EQ(TrimErrorText(u"Access is denied. \r\n"), u"Access is denied");
 }
 
+TEST(Text, ControlsAndDirectionMarksAreMadeVisible) {
+  EXPECT_EQ(MakeControlsVisible(u"readme.txt"), u"readme.txt");
+  EXPECT_EQ(MakeControlsVisible(Text(u"a\0b", 3)), u"a<U+0000>b");
+  EXPECT_EQ(MakeControlsVisible(u"\x1B[31m\a\t\x7F\x85"),
+            u"<U+001B>[31m<U+0007><U+0009><U+007F><U+0085>");
+  EXPECT_EQ(MakeControlsVisible(u"invoice\u202Efdp.exe"), u"invoice<U+202E>fdp.exe");
+  EXPECT_EQ(MakeControlsVisible(u"\u202A\u202D\u2066\u2069\u200F"),
+            u"<U+202A><U+202D><U+2066><U+2069><U+200F>");
+  EXPECT_EQ(MakeControlsVisible(u"caf\u00e9 \u20ac"), u"caf\u00e9 \u20ac");  // ordinary text stays
+}
+
 TEST(Path, SplitsAtTheLastSeparatorOrColon) {
   EXPECT_EQ(ExtractFilePath(u"C:\\ZEPHORA\\main.zip"), u"C:\\ZEPHORA\\");
   EXPECT_EQ(ExtractFileName(u"C:\\ZEPHORA\\main.zip"), u"main.zip");
