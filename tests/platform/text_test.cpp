@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/byte_reader.h"
-#include "platform/path.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 
@@ -41,14 +40,6 @@ TEST(Text, ControlsAndDirectionMarksAreMadeVisible) {
   EXPECT_EQ(MakeControlsVisible(u"\u202A\u202D\u2066\u2069\u200F"),
             u"<U+202A><U+202D><U+2066><U+2069><U+200F>");
   EXPECT_EQ(MakeControlsVisible(u"caf\u00e9 \u20ac"), u"caf\u00e9 \u20ac");  // ordinary text stays
-}
-
-TEST(Path, SplitsAtTheLastSeparatorOrColon) {
-  EXPECT_EQ(ExtractFilePath(u"C:\\ZEPHORA\\main.zip"), u"C:\\ZEPHORA\\");
-  EXPECT_EQ(ExtractFileName(u"C:\\ZEPHORA\\main.zip"), u"main.zip");
-  EXPECT_EQ(ExtractFilePath(u"C:main.zip"), u"C:");
-  EXPECT_EQ(ExtractFilePath(u"main.zip"), u"");
-  EXPECT_EQ(IncludeTrailingSeparator(u"dir\\"), u"dir\\");
 }
 
 TEST(ByteReader, ReadsLittleEndianAndKeepsItsErrorPastTheEnd) {
