@@ -230,9 +230,7 @@ void TfrmMain::ApplyLayout(UINT dpi) {
     if (placed.autoWidth || placed.autoHeight) {
       // A label sized to its text, as wide as given when it wraps.
       select_object selected(dc.get(), font);
-      int length = GetWindowTextLengthW(placed.window);
-      std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-      text.resize(static_cast<std::size_t>(GetWindowTextW(placed.window, text.data(), length + 1)));
+      const std::wstring text = ToWide(WindowText(placed.window));
       RECT measured{0, 0, rect.right - rect.left, 0};
       UINT format = DT_CALCRECT | DT_NOPREFIX | (placed.wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
       if (text.empty()) {

@@ -37,10 +37,7 @@ TDirectoryEdit::TDirectoryEdit(const Args& args)
 }
 
 Text TDirectoryEdit::GetText() const {
-  int length = GetWindowTextLengthW(Handle());
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(Handle(), text.data(), length + 1)));
-  return FromWide(text);
+  return WindowText(Handle());
 }
 
 void TDirectoryEdit::SetText(const Text& text) {

@@ -7,6 +7,7 @@
 #include "controls/message_box.h"
 #include "platform/exception.h"
 #include "platform/system_error.h"
+#include "platform/wide.h"
 
 namespace zephora {
 
@@ -32,6 +33,13 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
   font.lfQuality = DEFAULT_QUALITY;
   wcscpy(font.lfFaceName, L"Tahoma");
   return unique_hfont(CreateFontIndirectW(&font));
+}
+
+Text WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return FromWide(text);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "platform/text.h"
 #include "platform/win_handles.h"
 
 namespace zephora {
@@ -25,6 +26,9 @@ UINT WindowDpi(HWND window);
 void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // "Tahoma" at a character height given in design pixels.
 unique_hfont CreateTahoma(int designHeight, UINT dpi);
+// The text of a window of this thread: a label's or button's caption, an
+// edit field's contents.
+Text WindowText(HWND window);
 
 // A window of a class of our own. Stores `this` at WM_NCCREATE and forwards
 // every message to HandleMessage.
