@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/calendar.h"
 #include "platform/exception.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
@@ -48,12 +49,6 @@ bool WildcardMatch(TextView name, TextView pattern) {
   while (p < pattern.size() && pattern[p] == u'*')
     ++p;
   return p == pattern.size();
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 // The DOS date and time as a local calendar time; false for a date or time
