@@ -52,6 +52,7 @@ TEST(ByteReader, ReadsLittleEndianAndKeepsItsErrorPastTheEnd) {
   EXPECT_FALSE(reader.Ok());
   EXPECT_EQ(reader.U16(), 0u);  // stays failed
   EXPECT_EQ(ByteReader(bytes, 6).U32At(4), 0u);
+  EXPECT_EQ(Load32(bytes + 1), 0x0106054Bu);
   EXPECT_EQ(ByteSwap32(0x950412DEu), 0xDE120495u);
 }
 

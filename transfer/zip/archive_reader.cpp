@@ -27,11 +27,6 @@ ParseError Fail(ParseStatus status, std::string message, std::uint64_t offset) {
   return {status, std::move(message), offset};
 }
 
-std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // A read-ahead window over the source, so that walking the central
 // directory costs one read per 64 KiB rather than two per header.
 class SourceWindow {
