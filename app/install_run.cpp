@@ -9,22 +9,6 @@
 #include "transfer/zip/unpack_archive.h"
 
 namespace zephora {
-namespace {
-
-// The message a caught failure carries, shown unchanged.
-Text MessageOf(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const Exception& error) {
-    return error.Message();
-  } catch (const std::exception& error) {
-    return FromUtf8(error.what());
-  } catch (...) {
-    return Text();
-  }
-}
-
-}  // namespace
 
 // Next on the proxy page: downloads and unpacks both packages, writes
 // SETUP.INI and the desktop shortcut, and leaves the wizard on Einde, on

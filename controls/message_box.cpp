@@ -15,12 +15,6 @@ constexpr ResourceText kDialogTexts[] = {
 };
 const ResourceModule kDialogModule{kDialogTexts};
 
-Text MessageOf(const std::exception& failure) {
-  if (const auto* own = dynamic_cast<const Exception*>(&failure))
-    return own->Message();
-  return FromUtf8(failure.what());
-}
-
 // Runs while a message box of ours is being shown: gives its buttons the
 // library texts once the box exists.
 LRESULT CALLBACK CaptionHook(int code, WPARAM wParam, LPARAM lParam) noexcept {
