@@ -5,6 +5,7 @@
 #include "app/install_steps.h"
 #include "app/ufrmMain.h"
 #include "platform/exception.h"
+#include "platform/path.h"
 #include "transfer/http/download_file.h"
 #include "transfer/zip/unpack_archive.h"
 
@@ -52,8 +53,7 @@ void TfrmMain::RunInstallation() {
         // current drive; the shell knows the real desktop.
         const std::optional<Text> desktop = stored->empty() ? ShellDesktopFolder() : stored;
         if (desktop) {
-          ShellLink.LinkFile =
-              *desktop + (desktop->ends_with(u'\\') ? u"" : u"\\") + u"ZEPHORA.lnk";
+          ShellLink.LinkFile = JoinPath(*desktop, u"ZEPHORA.lnk");
           ShellLink.Write();
         }
       }

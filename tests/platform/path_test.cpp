@@ -29,12 +29,17 @@ TEST(Path, SplitsAtTheLastSeparatorOrColon) {
   }
 }
 
-TEST(Path, EndsAFolderWithOneSeparator) {
+TEST(Path, JoinsWithOneSeparator) {
   const Text separator(1, kPathSeparator);
   EXPECT_EQ(IncludeTrailingSeparator(u"dir\\"), u"dir\\");
   EXPECT_EQ(IncludeTrailingSeparator(u"dir/"), u"dir/");
   EXPECT_EQ(IncludeTrailingSeparator(u"dir"), u"dir" + separator);
   EXPECT_EQ(IncludeTrailingSeparator(u""), separator);
+  EXPECT_EQ(JoinPath(u"C:\\ZEPHORA\\", u"main.zip"), u"C:\\ZEPHORA\\main.zip");
+  EXPECT_EQ(JoinPath(u"C:\\Users\\x\\Desktop", u"ZEPHORA.lnk"),
+            u"C:\\Users\\x\\Desktop" + separator + u"ZEPHORA.lnk");
+  // No folder: the name stands alone rather than at the root.
+  EXPECT_EQ(JoinPath(u"", u"main.zip"), u"main.zip");
 }
 
 TEST(Path, TellsFilesFromFolders) {

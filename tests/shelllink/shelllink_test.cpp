@@ -52,13 +52,6 @@ int LoadedShowCommand(const Text& path) {
   return show;
 }
 
-TEST(FolderOf, KeepsEverythingUpToTheLastBackslashOrColon) {
-  EXPECT_EQ(FolderOf(u"D:\\ZEPHORA\\ZEPHORA.EXE"), u"D:\\ZEPHORA\\");
-  EXPECT_EQ(FolderOf(u"D:ZEPHORA.EXE"), u"D:");
-  EXPECT_EQ(FolderOf(u"ZEPHORA.EXE"), u"");
-  EXPECT_EQ(FolderOf(u""), u"");
-}
-
 TEST(ShellLink, StartsAtItsInitialValues) {
   TShellLink link;
   EXPECT_EQ(link.Arguments, u"");

@@ -65,16 +65,6 @@ bool DosToLocal(std::uint16_t date, std::uint16_t time, LocalDateTime& out) {
          out.second < 60;
 }
 
-Text JoinPath(const Text& folder, TextView name) {
-  if (folder.empty())
-    return Text(name);
-  Text out = folder;
-  if (!IsPathSeparator(out.back()))
-    out += kPathSeparator;
-  out += name;
-  return out;
-}
-
 // Writes decoded data, leaving whole blocks of zeros as holes that the
 // file system need not store: far fewer bytes go to the disk for the zero
 // runs that installed files often hold.
