@@ -14,5 +14,5 @@ zephora_test(own_decoders_test
   LIBS zephora_zip zephora_test_support GTest::gtest_main)
 add_dependencies(own_decoders_test zephora_fresh_zip_archives)
 target_compile_definitions(own_decoders_test PRIVATE
-  ZEPHORA_ZIP_METHODS_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata/zip-methods"
+  ZEPHORA_ZIP_METHODS_DIR="${ZEPHORA_TESTDATA_DIR}/zip-methods"
   ZEPHORA_FRESH_ZIP_DIR="${ZEPHORA_FRESH_ZIP_DIR}")
