@@ -6,43 +6,16 @@
 #include <zlib.h>
 
 #include "tests/support/test_support.h"
+#include "tests/transfer/zip/decoder_harness.h"
 #include "transfer/zip/archive_reader.h"
 #include "transfer/zip/decoder.h"
 
 namespace zephora::zip {
 namespace {
 
-struct Decoded {
-  std::string data;
-  bool ok = false;
-  std::string error;
-};
-
-Decoded RunDecoder(Decoder& decoder, const std::string& input, std::size_t inStep,
-                   std::size_t outStep) {
-  Decoded out;
-  std::size_t at = 0;
-  std::vector<std::uint8_t> buffer(outStep);
-  for (int stalls = 0; stalls < 4;) {
-    const std::size_t take = std::min(inStep, input.size() - at);
-    const DecodeResult r =
-        decoder.Decode(std::span(reinterpret_cast<const std::uint8_t*>(input.data()) + at, take),
-                       at + take == input.size(), std::span(buffer));
-    if (r.status == DecodeStatus::Error) {
-      out.error = decoder.ErrorMessage();
-      return out;
-    }
-    at += r.consumed;
-    out.data.append(reinterpret_cast<const char*>(buffer.data()), r.produced);
-    if (r.status == DecodeStatus::Done) {
-      out.ok = true;
-      return out;
-    }
-    stalls = r.consumed == 0 && r.produced == 0 ? stalls + 1 : 0;
-  }
-  out.error = "stalled";
-  return out;
-}
+using test::Bytes;
+using test::Decoded;
+using test::RunDecoder;
 
 std::string Sample() {
   std::string text;
@@ -84,11 +57,11 @@ TEST(LibraryDecoders, DecodeWholeAndOneByteAtATime) {
   for (const Case& c : cases) {
     for (const auto& [inStep, outStep] :
          {std::pair<std::size_t, std::size_t>{1 << 20, 1 << 20}, {1, 1}, {1, 4096}, {7, 3}}) {
-      auto decoder = MakeDecoder({c.method, 0, c.compressed.size(), plain.size()});
-      ASSERT_NE(decoder, nullptr) << c.method;
-      const Decoded d = RunDecoder(*decoder, c.compressed, inStep, outStep);
-      EXPECT_TRUE(d.ok) << c.method << " " << inStep << "/" << outStep << ": " << d.error;
-      EXPECT_TRUE(d.data == plain) << c.method << " " << inStep << "/" << outStep;
+      const Decoded d = RunDecoder({c.method, 0, c.compressed.size(), plain.size()},
+                                   Bytes(c.compressed), inStep, outStep);
+      EXPECT_EQ(d.status, DecodeStatus::Done)
+          << c.method << " " << inStep << "/" << outStep << ": " << d.message;
+      EXPECT_TRUE(d.bytes == plain) << c.method << " " << inStep << "/" << outStep;
     }
   }
 }
@@ -97,17 +70,16 @@ TEST(LibraryDecoders, TruncatedOrDamagedDataFails) {
   const std::string plain = Sample();
   for (std::uint16_t method : {0, 8, 12}) {
     std::string compressed = method == 0 ? plain : method == 8 ? RawDeflate(plain) : Bzip2(plain);
-    auto decoder = MakeDecoder({method, 0, compressed.size(), plain.size()});
+    const DecoderParams params{method, 0, compressed.size(), plain.size()};
     const Decoded cut =
-        RunDecoder(*decoder, compressed.substr(0, compressed.size() / 2), 1000, 1000);
-    EXPECT_FALSE(cut.ok) << method;
+        RunDecoder(params, Bytes(compressed).first(compressed.size() / 2), 1000, 1000);
+    EXPECT_NE(cut.status, DecodeStatus::Done) << method;
     if (method == 0)
       continue;
     for (std::size_t i = 10; i < compressed.size(); i += 97)
       compressed[i] ^= 0x55;
-    decoder = MakeDecoder({method, 0, compressed.size(), plain.size()});
-    const Decoded damaged = RunDecoder(*decoder, compressed, 1000, 1000);
-    EXPECT_TRUE(!damaged.ok || damaged.data != plain) << method;
+    const Decoded damaged = RunDecoder(params, Bytes(compressed), 1000, 1000);
+    EXPECT_TRUE(damaged.status != DecodeStatus::Done || damaged.bytes != plain) << method;
   }
   EXPECT_EQ(MakeDecoder({7, 0, 10, 10}), nullptr);
   EXPECT_EQ(MakeDecoder({96, 0, 10, 10}), nullptr);
@@ -117,6 +89,10 @@ TEST(LibraryDecoders, TruncatedOrDamagedDataFails) {
 struct EntryData {
   CentralEntry entry;
   std::string compressed;
+
+  DecoderParams Params() const {
+    return {entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize};
+  }
 };
 
 std::vector<EntryData> ArchiveEntries(const std::string& fixture) {
@@ -147,13 +123,12 @@ TEST(LibraryDecoders, ArchiveEntriesDecodeWholeAndOneByteAtATime) {
       if (e.entry.uncompressedSize == 0 || e.entry.uncompressedSize > 150000)
         continue;
       for (std::size_t step : {std::size_t{1} << 20, std::size_t{1}}) {
-        auto decoder = MakeDecoder(
-            {e.entry.method, e.entry.flags, e.entry.compressedSize, e.entry.uncompressedSize});
-        ASSERT_NE(decoder, nullptr);
-        const Decoded d = RunDecoder(*decoder, e.compressed, step, step == 1 ? 1 : 1 << 20);
-        EXPECT_TRUE(d.ok) << fixture << " " << ToUtf8(e.entry.name) << ": " << d.error;
-        EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(d.data.data()),
-                        static_cast<uInt>(d.data.size())),
+        const Decoded d =
+            RunDecoder(e.Params(), Bytes(e.compressed), step, step == 1 ? 1 : 1 << 20);
+        EXPECT_EQ(d.status, DecodeStatus::Done)
+            << fixture << " " << ToUtf8(e.entry.name) << ": " << d.message;
+        EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(d.bytes.data()),
+                        static_cast<uInt>(d.bytes.size())),
                   e.entry.crc32)
             << fixture << " " << ToUtf8(e.entry.name) << " step " << step;
       }
@@ -168,11 +143,9 @@ TEST(LibraryDecoders, LzmaDictionaryIsBoundedByTheEntrySize) {
       continue;
     std::string compressed = e.compressed;
     compressed.replace(5, 4, "\xff\xff\xff\xff");
-    auto decoder = MakeDecoder(
-        {e.entry.method, e.entry.flags, e.entry.compressedSize, e.entry.uncompressedSize});
-    const Decoded d = RunDecoder(*decoder, compressed, 1 << 20, 1 << 20);
-    EXPECT_TRUE(d.ok) << ToUtf8(e.entry.name) << ": " << d.error;
-    EXPECT_EQ(d.data.size(), e.entry.uncompressedSize) << ToUtf8(e.entry.name);
+    const Decoded d = RunDecoder(e.Params(), Bytes(compressed), 1 << 20, 1 << 20);
+    EXPECT_EQ(d.status, DecodeStatus::Done) << ToUtf8(e.entry.name) << ": " << d.message;
+    EXPECT_EQ(d.bytes.size(), e.entry.uncompressedSize) << ToUtf8(e.entry.name);
   }
 }
 
@@ -181,13 +154,11 @@ TEST(LibraryDecoders, CutOrDamagedArchiveEntriesFail) {
     for (const EntryData& e : ArchiveEntries(fixture)) {
       if (e.entry.uncompressedSize < 1000)
         continue;
-      auto decoder = MakeDecoder(
-          {e.entry.method, e.entry.flags, e.entry.compressedSize, e.entry.uncompressedSize});
       const Decoded cut =
-          RunDecoder(*decoder, e.compressed.substr(0, e.compressed.size() / 2), 4096, 4096);
-      EXPECT_FALSE(cut.ok && cut.data.size() == e.entry.uncompressedSize)
+          RunDecoder(e.Params(), Bytes(e.compressed).first(e.compressed.size() / 2), 4096, 4096);
+      EXPECT_FALSE(cut.status == DecodeStatus::Done && cut.bytes.size() == e.entry.uncompressedSize)
           << fixture << " " << ToUtf8(e.entry.name);
-      EXPECT_FALSE(cut.error.empty()) << fixture << " " << ToUtf8(e.entry.name);
+      EXPECT_FALSE(cut.message.empty()) << fixture << " " << ToUtf8(e.entry.name);
     }
   }
 }
