@@ -174,26 +174,6 @@ TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
   EXPECT_EQ(store.HeaderFor(origin), "h=1");
 }
 
-TEST(SplitUrl, SplitsHostPortPathAndDocument) {
-  Url url = MakeUrl("http://downloads.example/zephora/Files/main.zip");
-  EXPECT_EQ(url.host, "downloads.example");
-  EXPECT_EQ(url.port, 80);
-  EXPECT_EQ(url.path, "/zephora/Files/");
-  EXPECT_EQ(url.document, "main.zip");
-  EXPECT_EQ(url.HostAndPort(), "downloads.example");
-  EXPECT_EQ(url.Absolute(), "http://downloads.example/zephora/Files/main.zip");
-  url = MakeUrl("HTTP://127.0.0.1:8080");
-  EXPECT_EQ(url.Target(), "/");
-  EXPECT_EQ(url.HostAndPort(), "127.0.0.1:8080");
-  EXPECT_EQ(url.Absolute(), "http://127.0.0.1:8080/");
-  url = MakeUrl("http://h:80/a");
-  EXPECT_EQ(url.HostAndPort(), "h");
-  for (const char16_t* bad : {u"https://h/", u"ftp://h/", u"h/x", u"http:///x", u"http://h:0/",
-                              u"http://h:65536/", u"http://h:x/"}) {
-    EXPECT_FALSE(SplitUrl(bad, url)) << ToUtf8(bad);
-  }
-}
-
 // The fuzz corpus (one Set-Cookie header a line) replayed by the ordinary tests.
 TEST(CookieStore, ReplaysTheFuzzCorpus) {
   const Url origin = MakeUrl("http://dl.example.com/zephora/Files/main.zip");
