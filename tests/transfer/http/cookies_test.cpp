@@ -178,8 +178,8 @@ TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
 TEST(CookieStore, ReplaysTheFuzzCorpus) {
   const Url origin = MakeUrl("http://dl.example.com/zephora/Files/main.zip");
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(
-           test::SourcePath("tests/transfer/http/corpus/set_cookie"))) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::SourcePath("tests/fuzz/corpus/set_cookie"))) {
     const std::string input = test::ReadFile(entry.path());
     ++files;
     CookieStore store;

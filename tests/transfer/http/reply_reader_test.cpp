@@ -271,7 +271,7 @@ TEST(ReplyReader, WritesBodyInPiecesOfAtMost32768Bytes) {
 TEST(ReplyReader, ReplaysTheFuzzCorpus) {
   int files = 0;
   for (const auto& entry :
-       std::filesystem::directory_iterator(test::SourcePath("tests/transfer/http/corpus/reply"))) {
+       std::filesystem::directory_iterator(test::SourcePath("tests/fuzz/corpus/reply_reader"))) {
     const std::string input = test::ReadFile(entry.path());
     if (input.empty())
       continue;
