@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/application.h"
 #include "controls/message_box.h"
 #include "controls/window.h"
 #include "i18n/translation.h"

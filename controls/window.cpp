@@ -4,7 +4,6 @@
 
 #include <exception>
 
-#include "controls/message_box.h"
 #include "platform/exception.h"
 #include "platform/system_error.h"
 #include "platform/wide.h"
@@ -44,6 +43,16 @@ Text WindowText(HWND window) {
 
 namespace {
 
+FailureHandler gFailureHandler = nullptr;
+
+void ReportFailure(std::exception_ptr failure) noexcept {
+  if (gFailureHandler != nullptr) {
+    gFailureHandler(failure);
+  } else {
+    MessageBeep(MB_ICONERROR);
+  }
+}
+
 BOOL CALLBACK ForwardToChild(HWND child, LPARAM data) noexcept {
   const auto* forwarded = reinterpret_cast<const MSG*>(data);
   SendMessageW(child, forwarded->message, forwarded->wParam, forwarded->lParam);
@@ -76,6 +85,10 @@ void ThrowLastError() {
 }
 
 }  // namespace
+
+void SetFailureHandler(FailureHandler handler) {
+  gFailureHandler = handler;
+}
 
 Window::~Window() {
   if (HWND window = hwnd_.get())
@@ -140,7 +153,7 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
   try {
     result = self->HandleMessage(message, wParam, lParam);
   } catch (...) {
-    ShowFailureReport(std::current_exception());
+    ReportFailure(std::current_exception());
     result = 0;
   }
   if (message == WM_NCDESTROY) {
@@ -186,7 +199,7 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
   try {
     result = self->HandleMessage(message, wParam, lParam);
   } catch (...) {
-    ShowFailureReport(std::current_exception());
+    ReportFailure(std::current_exception());
     result = 0;
   }
   if (message == WM_NCDESTROY) {

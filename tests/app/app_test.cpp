@@ -9,10 +9,11 @@
 
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/failure_report.h"
 #include "app/ufrmMain.h"
-#include "controls/message_box.h"
 #include "i18n/translation.h"
 #include "platform/exception.h"
+#include "platform/process.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
@@ -497,6 +498,7 @@ class FailingWindow : public Window {
 };
 
 TEST(FailureReport, AnExceptionInAHandlerIsReportedAndTheWindowKeepsRunning) {
+  TApplication application(ExecutablePath());
   FailingWindow window;
   for (int round = 0; round < 2; ++round) {
     DialogAnswerer answerer(L"#32770", {VK_RETURN});
