@@ -1,7 +1,7 @@
 #include <exception>
 
 #include "app/application.h"
-#include "app/dialogs.h"
+#include "app/error_dialog.h"
 #include "app/install_steps.h"
 #include "app/ufrmMain.h"
 #include "platform/exception.h"

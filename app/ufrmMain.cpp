@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/dialogs.h"
+#include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 
 namespace zephora {

@@ -1,17 +1,11 @@
 #include "controls/message_box.h"
 
+#include "controls/dialog_texts.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
 
 namespace zephora {
 namespace {
-
-constexpr ResourceText kDialogTexts[] = {
-    {0x1000, u"OK"},
-    {0x1001, u"&Yes"},
-    {0x1002, u"&No"},
-};
-const ResourceModule kDialogModule{kDialogTexts};
 
 // Runs while a message box of ours is being shown: gives its buttons the
 // library texts once the box exists.
@@ -38,10 +32,6 @@ LRESULT CALLBACK CaptionHook(int code, WPARAM wParam, LPARAM lParam) noexcept {
 }
 
 }  // namespace
-
-extern const ResStringRec SMsgDlgOK{&kDialogModule, 0x1000};
-extern const ResStringRec SMsgDlgYes{&kDialogModule, 0x1001};
-extern const ResStringRec SMsgDlgNo{&kDialogModule, 0x1002};
 
 int ShowMessageBox(HWND owner, const Text& text, const Text& caption, UINT flags) {
   unique_hhook hook(SetWindowsHookExW(WH_CBT, &CaptionHook, nullptr, GetCurrentThreadId()));

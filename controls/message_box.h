@@ -3,14 +3,9 @@
 
 #include <windows.h>
 
-#include "i18n/resource_strings.h"
 #include "platform/text.h"
 
 namespace zephora {
-
-extern const ResStringRec SMsgDlgOK;
-extern const ResStringRec SMsgDlgYes;
-extern const ResStringRec SMsgDlgNo;
 
 // MessageBoxW, with the captions of its buttons taken from the library
 // texts (so that a catalog translates them).

@@ -8,7 +8,6 @@
 #include <cwchar>
 #include <string>
 
-#include "app/dialogs.h"
 #include "app/ufrmMain.h"
 #include "i18n/translation.h"
 

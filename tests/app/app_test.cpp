@@ -8,9 +8,10 @@
 #include <stdexcept>
 
 #include "app/application.h"
-#include "app/dialogs.h"
+#include "app/error_dialog.h"
 #include "app/failure_report.h"
 #include "app/ufrmMain.h"
+#include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 #include "platform/exception.h"
 #include "platform/process.h"

@@ -1,9 +1,8 @@
-#include "app/dialogs.h"
+#include "controls/confirm_dialog.h"
 
 #include <algorithm>
 
-#include "app/application.h"
-#include "controls/message_box.h"
+#include "controls/dialog_texts.h"
 #include "controls/window.h"
 #include "i18n/translation.h"
 #include "platform/wide.h"
@@ -170,11 +169,6 @@ class TConfirmDialog : public Window {
 bool ConfirmDialog(const Text& text) {
   TConfirmDialog dialog(GetActiveWindow(), text);
   return dialog.ShowModal();
-}
-
-void ErrorDialog(const Text& text) {
-  ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(),
-                 MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
 }
 
 }  // namespace zephora
