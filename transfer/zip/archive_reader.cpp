@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/byte_reader.h"
+#include "transfer/zip/entry_flags.h"
 
 namespace zephora::zip {
 namespace {
@@ -308,7 +309,7 @@ ParseError LocateEntryData(ArchiveSource& source, const CentralEntry& entry,
 Text DecodeEntryName(std::string_view raw, std::uint16_t flags, std::string_view extra) {
   const bool high = std::any_of(raw.begin(), raw.end(),
                                 [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if ((flags & 0x0800) != 0 || (high && IsValidUtf8(raw)))
+  if ((flags & kFlagUtf8Name) != 0 || (high && IsValidUtf8(raw)))
     return FromUtf8(raw);
 
   ByteReader r(extra);

@@ -11,6 +11,7 @@
 #include "platform/path.h"
 #include "platform/system_error.h"
 #include "transfer/zip/decoder.h"
+#include "transfer/zip/entry_flags.h"
 #include "transfer/zip/zip_texts.h"
 
 namespace zephora::zip {
@@ -276,7 +277,7 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
   std::uint64_t dataOffset = 0;
   if (!LocateEntryData(*source_, entry, dataOffset).Ok())
     return Outcome::Failed;
-  if ((entry.flags & 0x0001) != 0)
+  if ((entry.flags & kFlagEncrypted) != 0)
     return Outcome::Failed;  // no password is ever set
   std::unique_ptr<Decoder> decoder;
   if (entry.uncompressedSize > 0) {
