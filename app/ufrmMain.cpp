@@ -14,7 +14,11 @@ constexpr int kImageWidth = 169;
 constexpr int kBarHeight = 53;
 constexpr int kNotebookHeight = kClientHeight - kBarHeight;
 constexpr int kEditHeight = 26;
-constexpr int kButtonLineHeight = 21;  // radio buttons and check boxes
+constexpr int kButtonLineHeight = 21;   // radio buttons and check boxes
+constexpr int kBrowseButtonWidth = 27;  // inside the folder field
+// "Tahoma" at these character heights, by FontKind: the window's font, the
+// button bar's, the page titles' and the one larger label's.
+constexpr int kFontHeights[] = {14, 15, 17, 15};
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
@@ -34,29 +38,29 @@ TfrmMain::TfrmMain() {
   // Image1 holds no picture: it shows the window's white background.
   Image1 = TWinControl(AddControl(Handle(), L"STATIC", L"", SS_LEFT,
                                   At(0, 0, kImageWidth, kNotebookHeight), FontKind::Form));
-  SpeedBar1 = std::make_unique<TSpeedBar>(
-      TSpeedBar::Args{Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight)});
-  placements_.push_back({SpeedBar1->Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight),
-                         FontKind::Bar, false, false, false});
+  // Controls of our own classes are created anywhere and placed by the
+  // layout, like every other.
+  SpeedBar1 = std::make_unique<TSpeedBar>(TSpeedBar::Args{Handle(), RECT{}});
+  Place(SpeedBar1->Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight), FontKind::Bar);
   // Creation order is also the order from front to back and the tab order:
   // Cancel, then Next in front of Finish, which shares its place.
   HWND bar = SpeedBar1->Handle();
   const DWORD button = WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+  const RECT nextOrFinish = At(596, 10, 98, 33);
   btCANCEL = TWinControl(
       AddControl(bar, L"BUTTON", L"&Annuleer", button, At(10, 10, 99, 33), FontKind::Bar));
-  btNEXT = TWinControl(
-      AddControl(bar, L"BUTTON", L"Volgende >", button, At(596, 10, 98, 33), FontKind::Bar));
-  btFINISH = TWinControl(
-      AddControl(bar, L"BUTTON", L"Voltooien", button, At(596, 10, 98, 33), FontKind::Bar));
+  btNEXT =
+      TWinControl(AddControl(bar, L"BUTTON", L"Volgende >", button, nextOrFinish, FontKind::Bar));
+  btFINISH =
+      TWinControl(AddControl(bar, L"BUTTON", L"Voltooien", button, nextOrFinish, FontKind::Bar));
 
   Notebook1 = std::make_unique<TNotebook>(
       TNotebook::Args{Handle(),
-                      At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
+                      RECT{},
                       {L"SelectTaal", L"Start", L"Locatie", L"ProxySettings", L"InstallMain",
                        L"Data", L"InstallData", L"Einde", L"Abort"}});
-  placements_.push_back({Notebook1->Handle(),
-                         At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
-                         FontKind::Form, false, false, false});
+  Place(Notebook1->Handle(), At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
+        FontKind::Form);
   BuildPages();
 
   ApplyLayout(dpi_);
@@ -64,6 +68,11 @@ TfrmMain::TfrmMain() {
 }
 
 TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::Place(HWND window, RECT design, FontKind font, bool autoWidth, bool autoHeight,
+                     bool wordWrap) {
+  placements_.push_back({window, design, font, autoWidth, autoHeight, wordWrap});
+}
 
 HWND TfrmMain::AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                           RECT design, FontKind font, bool autoWidth, bool autoHeight,
@@ -73,7 +82,7 @@ HWND TfrmMain::AddControl(HWND parent, const wchar_t* className, const wchar_t* 
                                  GetModuleHandleW(nullptr), nullptr);
   if (control == nullptr)
     throw Exception(u"CreateWindowEx " + FromWide(className));
-  placements_.push_back({control, design, font, autoWidth, autoHeight, wordWrap});
+  Place(control, design, font, autoWidth, autoHeight, wordWrap);
   return control;
 }
 
@@ -127,9 +136,9 @@ void TfrmMain::BuildPages() {
   // Locatie
   AddLabel(kLocatie, L"Selecteer een schijf waarop u het programma wenst te installeren", 21, 84);
   InstallDrive = std::make_unique<TDriveCombo>(TDriveCombo::Args{
-      page(kLocatie), nextId_++, At(21, 126, 409, 200), {TDriveType::dtFixed}, nullptr, nullptr});
-  placements_.push_back(
-      {InstallDrive->Handle(), At(21, 126, 409, 200), FontKind::Form, false, false, false});
+      page(kLocatie), nextId_++, RECT{}, {TDriveType::dtFixed}, nullptr, nullptr});
+  // The height is the dropped-down list's.
+  Place(InstallDrive->Handle(), At(21, 126, 409, 200), FontKind::Form);
 
   // ProxySettings
   AddLabel(kProxySettings,
@@ -152,9 +161,8 @@ void TfrmMain::BuildPages() {
       At(73, 299, 420, kEditHeight), FontKind::Form, false, false, false, WS_EX_CLIENTEDGE));
   AddLabel(kProxySettings, L"Poort", 21, 335);
   PROXY_POORT = std::make_unique<TValidateEdit>(
-      TValidateEdit::Args{page(kProxySettings), nextId_++, At(73, 331, 64, kEditHeight), nullptr});
-  placements_.push_back(
-      {PROXY_POORT->Handle(), At(73, 331, 64, kEditHeight), FontKind::Form, false, false, false});
+      TValidateEdit::Args{page(kProxySettings), nextId_++, RECT{}, nullptr});
+  Place(PROXY_POORT->Handle(), At(73, 331, 64, kEditHeight), FontKind::Form);
 
   // InstallMain
   AddLabel(kInstallMain, L"Even geduld aub.", 21, 84);
@@ -170,11 +178,10 @@ void TfrmMain::BuildPages() {
   AddLabel(kData, L"De gegevens zijn aanwezig of  staan op een andere PC/Server", 84, 157, 426, 0,
            true);
   AddLabel(kData, L"Locatie voor de gegevens", 21, 345);
-  GegevensLocatie = std::make_unique<TDirectoryEdit>(
-      TDirectoryEdit::Args{page(kData), nextId_++, At(21, 377, 493, kEditHeight),
-                           L"GegevensLocatie", Scale(27, dpi_), nullptr, nullptr});
-  placements_.push_back({GegevensLocatie->Handle(), At(21, 377, 493, kEditHeight), FontKind::Form,
-                         false, false, false});
+  // The layout sizes the browse button as well.
+  GegevensLocatie = std::make_unique<TDirectoryEdit>(TDirectoryEdit::Args{
+      page(kData), nextId_++, RECT{}, L"GegevensLocatie", 0, nullptr, nullptr});
+  Place(GegevensLocatie->Handle(), At(21, 377, 493, kEditHeight), FontKind::Form);
 
   // InstallData
   AddLabel(kInstallData, L"Even geduld aub", 21, 84);
@@ -196,35 +203,16 @@ void TfrmMain::BuildPages() {
            21, 241);
 }
 
-HFONT TfrmMain::Font(FontKind kind) const {
-  switch (kind) {
-    case FontKind::Bar:
-      return barFont_.get();
-    case FontKind::Title:
-      return titleFont_.get();
-    case FontKind::Large:
-      return largeFont_.get();
-    case FontKind::Form:
-      break;
-  }
-  return formFont_.get();
-}
-
 void TfrmMain::ApplyLayout(UINT dpi) {
   dpi_ = dpi;
-  // Design heights: 14 for the window, 15 for the button bar and one label,
-  // 17 for the page titles.
-  unique_hfont form = CreateTahoma(14, dpi);
-  unique_hfont bar = CreateTahoma(15, dpi);
-  unique_hfont title = CreateTahoma(17, dpi);
-  unique_hfont large = CreateTahoma(15, dpi);
+  decltype(fonts_) fonts;
+  static_assert(std::size(kFontHeights) == std::tuple_size_v<decltype(fonts_)>);
+  for (std::size_t kind = 0; kind < fonts.size(); ++kind)
+    fonts[kind] = CreateTahoma(kFontHeights[kind], dpi);
 
   window_dc dc(Handle());
   for (const Placement& placed : placements_) {
-    HFONT font = placed.font == FontKind::Bar     ? bar.get()
-                 : placed.font == FontKind::Title ? title.get()
-                 : placed.font == FontKind::Large ? large.get()
-                                                  : form.get();
+    HFONT font = fonts[static_cast<std::size_t>(placed.font)].get();
     SendMessageW(placed.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     RECT rect = ScaleRect(placed.design, dpi);
     if (placed.autoWidth || placed.autoHeight) {
@@ -265,12 +253,12 @@ void TfrmMain::ApplyLayout(UINT dpi) {
                  rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(placed.window, nullptr, TRUE);
   }
-  GegevensLocatie->SetButtonWidth(Scale(27, dpi));
-  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.get()), FALSE);
-  formFont_ = std::move(form);
-  barFont_ = std::move(bar);
-  titleFont_ = std::move(title);
-  largeFont_ = std::move(large);
+  GegevensLocatie->SetButtonWidth(Scale(kBrowseButtonWidth, dpi));
+  SendMessageW(Handle(), WM_SETFONT,
+               reinterpret_cast<WPARAM>(fonts[static_cast<std::size_t>(FontKind::Form)].get()),
+               FALSE);
+  // The old fonts go only now that no control uses them.
+  fonts_ = std::move(fonts);
 
   RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
   AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -55,7 +56,7 @@ class TfrmMain : public Window {
   bool FinishInFront() const;
   void SetWaitCursor(bool wait);
   bool WaitCursor() const { return waitCursor_; }
-  // Every label, control and page of the window, for its layout.
+  // The resolution the window is laid out for.
   UINT Dpi() const { return dpi_; }
 
   // Handlers.
@@ -99,7 +100,10 @@ class TfrmMain : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  enum class FontKind { Form, Bar, Title, Large };
+  // The design's fonts, by role; their heights are in ufrmMain.cpp.
+  enum class FontKind { Form, Bar, Title, Large, Count };
+  // Every label, control and page of the window with its design rectangle
+  // and font: the one record the layout is made from, at any resolution.
   struct Placement {
     HWND window;
     RECT design;  // in design pixels, relative to its parent
@@ -109,6 +113,8 @@ class TfrmMain : public Window {
     bool wordWrap;
   };
 
+  void Place(HWND window, RECT design, FontKind font, bool autoWidth = false,
+             bool autoHeight = false, bool wordWrap = false);
   HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                   RECT design, FontKind font, bool autoWidth = false, bool autoHeight = false,
                   bool wordWrap = false, DWORD exStyle = 0);
@@ -116,10 +122,9 @@ class TfrmMain : public Window {
                 bool wordWrap = false, FontKind font = FontKind::Form);
   void BuildPages();
   void ApplyLayout(UINT dpi);
-  HFONT Font(FontKind kind) const;
 
   std::vector<Placement> placements_;
-  unique_hfont formFont_, barFont_, titleFont_, largeFont_;
+  std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;
   UINT dpi_ = 96;
   int nextId_ = 100;
   bool mainForm_ = false;
