@@ -1,7 +1,7 @@
 #include <exception>
+#include <optional>
 
 #include "app/application.h"
-#include "app/error_dialog.h"
 #include "app/install_steps.h"
 #include "app/ufrmMain.h"
 #include "platform/exception.h"
@@ -21,12 +21,7 @@ void TfrmMain::RunInstallation() {
   SetWaitCursor(true);
   ProcessMessages();  // page 4 and the cursor are drawn before the run blocks
 
-  bool succeeded = false;
-  auto finish = [&](int page) {
-    SetWaitCursor(false);
-    btFINISH.BringToFront();
-    SetPageIndex(page);
-  };
+  std::optional<Text> failure;
   try {
     if (PROXY_USE.Checked()) {
       HttpClient1.ProxyParams.ProxyServer = PROXY_SERVER.GetText();
@@ -57,25 +52,14 @@ void TfrmMain::RunInstallation() {
           ShellLink.Write();
         }
       }
-      succeeded = true;
     } catch (...) {
-      SetPageIndex(PageCount() - 1);
-      btFINISH.BringToFront();
-      btCANCEL.SetVisible(false);
-      ErrorDialog(MessageOf(std::current_exception()));
+      failure = MessageOf(std::current_exception());
     }
   } catch (...) {
-    finish(kInstallData);
+    ShowEndPage(kInstallData);
     throw;
   }
-  if (succeeded) {
-    // Abort would tell the user that the program is not installed when it
-    // is, so Cancel goes with success too.
-    btCANCEL.SetVisible(false);
-    finish(kEinde);
-  } else {
-    finish(kAbort);
-  }
+  ShowEndPage(failure ? kAbort : kEinde, failure);
 }
 
 }  // namespace zephora

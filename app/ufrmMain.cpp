@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/error_dialog.h"
 #include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 
@@ -313,6 +314,18 @@ void TfrmMain::SetWaitCursor(bool wait) {
   SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
+void TfrmMain::ShowEndPage(TPage page, const std::optional<Text>& failure) {
+  SetPageIndex(page);
+  btFINISH.BringToFront();
+  // After a success, Abort would tell the user that the program is not
+  // installed when it is; so Cancel goes with every end but the one the
+  // application's failure report follows.
+  btCANCEL.SetVisible(page == kInstallData);
+  if (failure)
+    ErrorDialog(*failure);
+  SetWaitCursor(false);
+}
+
 void TfrmMain::FormCreate() {
   SetPageIndex(kStart);
   InstallDrive->SetDrive(u'C');
@@ -329,11 +342,8 @@ void TfrmMain::btNEXTClick() {
 
 void TfrmMain::btCANCELClick() {
   const Text question = _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (!ConfirmDialog(question))
-    return;
-  SetPageIndex(PageCount() - 1);
-  btCANCEL.SetVisible(false);
-  btFINISH.BringToFront();
+  if (ConfirmDialog(question))
+    ShowEndPage(kAbort);
 }
 
 void TfrmMain::btFINISHClick() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "controls/directory_edit.h"
@@ -56,6 +57,11 @@ class TfrmMain : public Window {
   bool FinishInFront() const;
   void SetWaitCursor(bool wait);
   bool WaitCursor() const { return waitCursor_; }
+  // Leaves the wizard on an end page, as a run or Cancel does: Einde, Abort
+  // or InstallData, with Finish in front of Next, Cancel shown on
+  // InstallData only and the normal cursor. A failure's message is shown in
+  // the error box once its page is there, before the cursor comes back.
+  void ShowEndPage(TPage page, const std::optional<Text>& failure = std::nullopt);
   // The resolution the window is laid out for.
   UINT Dpi() const { return dpi_; }
 
