@@ -6,8 +6,6 @@
 #include "app/ufrmMain.h"
 #include "platform/exception.h"
 #include "platform/path.h"
-#include "transfer/http/download_file.h"
-#include "transfer/zip/unpack_archive.h"
 
 namespace zephora {
 
@@ -30,14 +28,13 @@ void TfrmMain::RunInstallation() {
     }
     const Text installFolder = InstallFolderOf(InstallDrive->Drive());
     GegevensLocatie->SetText(installFolder);
-    if (!FolderExistsForInstall(installFolder))
-      ForceDirectories(installFolder);
+    InstallWork.MakeFolder(installFolder);
 
     try {
       for (const char16_t* package : {u"main.zip", u"upgrade.zip"}) {
         const Text localFile = installFolder + package;
-        DownloadFile(HttpClient1, Text(u"Files/") + package, localFile);
-        UnpackArchive(UnZipper1, localFile);
+        InstallWork.Download(HttpClient1, Text(u"Files/") + package, localFile);
+        InstallWork.Unpack(UnZipper1, localFile);
       }
       const Text language = rbNEDERLANDS.Checked() ? u"N" : rbENGELS.Checked() ? u"E" : u"G";
       WriteSettingsLanguage(installFolder + u"SETUP.INI", language);

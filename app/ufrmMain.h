@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/install_steps.h"
 #include "controls/directory_edit.h"
 #include "controls/drive_combo.h"
 #include "controls/notebook.h"
@@ -101,6 +102,8 @@ class TfrmMain : public Window {
   TShellLink ShellLink;
   zip::TUnZipper UnZipper1;
   THttpClient HttpClient1;
+  // What the installation run does outside the window.
+  TInstallWork InstallWork;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -14,6 +14,8 @@
 #include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 #include "platform/exception.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "tests/support/ui_test_support.h"
 
@@ -303,6 +305,95 @@ TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {
     Click(form->btNEXT);
     EXPECT_EQ(form->PageIndex(), to) << from;
   }
+}
+
+// The installation run with its download and unpacking replaced: what each
+// of its three outcomes leaves in the window, without a server. SETUP.INI
+// and the shortcut are written for real, into the test's Wine prefix.
+class InstallationRun : public Wizard {
+ protected:
+  void SetUp() override {
+    RemoveSettingsFile();
+    Wizard::SetUp();
+    form->InstallWork.Download = [this](THttpClient&, const Text& packagePath,
+                                        const Text& localFile) {
+      work.push_back(u"download " + packagePath + u" " + localFile);
+      if (packagePath == failingDownload)
+        throw Exception(u"HTTP/1.1 404 Not Found");
+    };
+    form->InstallWork.Unpack = [this](zip::TUnZipper&, const Text& localFile) {
+      work.push_back(u"unpack " + localFile);
+    };
+    Click(form->btNEXT);
+    Click(form->btNEXT);
+    ASSERT_EQ(form->PageIndex(), kProxySettings);
+  }
+  void TearDown() override {
+    if (!form->ShellLink.LinkFile.empty())
+      (void)RemoveFile(form->ShellLink.LinkFile);
+    RemoveSettingsFile();
+    Wizard::TearDown();
+  }
+  static void RemoveSettingsFile() {
+    DeleteFileW(kSettingsFile);
+    RemoveDirectoryW(L"C:\\ZEPHORA");  // only when nothing else is in it
+  }
+  static std::wstring Language() {
+    wchar_t value[8] = {};
+    GetPrivateProfileStringW(L"SETUP", L"TAAL", L"", value, 8, kSettingsFile);
+    return value;
+  }
+
+  static constexpr const wchar_t* kSettingsFile = L"C:\\ZEPHORA\\SETUP.INI";
+  TApplication application{ExecutablePath()};  // reports what the run lets through
+  std::vector<Text> work;
+  Text failingDownload;
+};
+
+TEST_F(InstallationRun, SuccessEndsOnEindeWithFinishInFrontAndCancelHidden) {
+  Click(form->btNEXT);
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  EXPECT_EQ(work, (std::vector<Text>{u"download Files/main.zip C:\\ZEPHORA\\main.zip",
+                                     u"unpack C:\\ZEPHORA\\main.zip",
+                                     u"download Files/upgrade.zip C:\\ZEPHORA\\upgrade.zip",
+                                     u"unpack C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(form->GegevensLocatie->GetText(), u"C:\\ZEPHORA\\");
+  EXPECT_EQ(Language(), L"N");
+  EXPECT_TRUE(form->ShellLink.LinkFile.ends_with(u"\\ZEPHORA.lnk"));
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+  EXPECT_EQ(form->ShellLink.ProgramFile, u"C:\\ZEPHORA\\ZEPHORA.EXE");
+}
+
+TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
+  failingDownload = u"Files/upgrade.zip";
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  Click(form->btNEXT);
+  const SeenDialog& seen = answerer.Result();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+  EXPECT_EQ(seen.Child(0xFFFF).text, L"HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  // What was done before the failure stays done; nothing after it happens.
+  EXPECT_EQ(work, (std::vector<Text>{u"download Files/main.zip C:\\ZEPHORA\\main.zip",
+                                     u"unpack C:\\ZEPHORA\\main.zip",
+                                     u"download Files/upgrade.zip C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(Language(), L"");
+  EXPECT_EQ(form->ShellLink.LinkFile, u"");
+}
+
+TEST_F(InstallationRun, AFailureBeforeThePackagesEndsOnInstallDataAndIsReported) {
+  form->InstallWork.MakeFolder = [](const Text&) { throw Exception(u"The folder cannot be made"); };
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  Click(form->btNEXT);
+  const SeenDialog& seen = answerer.Result();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+  EXPECT_EQ(seen.Child(0xFFFF).text, L"The folder cannot be made.");
+  EXPECT_EQ(Now(), (State{kInstallData, true, true, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  EXPECT_TRUE(work.empty());
 }
 
 TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
