@@ -23,6 +23,24 @@ constexpr int kFontHeights[] = {14, 15, 17, 15};
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
+// The pages by index: the name each page's window carries, by which tools
+// outside the process tell the page shown, and the title the user reads.
+struct PageDesign {
+  const wchar_t* name;
+  const wchar_t* title;
+};
+constexpr PageDesign kPages[] = {
+    {L"SelectTaal", L"Programma Setup"},
+    {L"Start", L"Welkom bij het installatie programma "},
+    {L"Locatie", L"Locatie"},
+    {L"ProxySettings", L"Proxy Instellingen"},
+    {L"InstallMain", L"Vooruitgang"},
+    {L"Data", L"Gegevens installeren"},
+    {L"InstallData", L"Gegevens Installeren"},
+    {L"Einde", L"Installatie voltooid"},
+    {L"Abort", L"Installatie is niet voltooid"},
+};
+
 RECT At(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
 }
@@ -55,11 +73,10 @@ TfrmMain::TfrmMain() {
   btFINISH =
       TWinControl(AddControl(bar, L"BUTTON", L"Voltooien", button, nextOrFinish, FontKind::Bar));
 
-  Notebook1 = std::make_unique<TNotebook>(
-      TNotebook::Args{Handle(),
-                      RECT{},
-                      {L"SelectTaal", L"Start", L"Locatie", L"ProxySettings", L"InstallMain",
-                       L"Data", L"InstallData", L"Einde", L"Abort"}});
+  TNotebook::Args pages{Handle(), RECT{}, {}};
+  for (const PageDesign& page : kPages)
+    pages.pageCaptions.push_back(page.name);
+  Notebook1 = std::make_unique<TNotebook>(pages);
   Place(Notebook1->Handle(), At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
         FontKind::Form);
   BuildPages();
@@ -97,17 +114,8 @@ HWND TfrmMain::AddLabel(int page, const wchar_t* text, int left, int top, int wi
 }
 
 void TfrmMain::BuildPages() {
-  const wchar_t* titles[] = {L"Programma Setup",
-                             L"Welkom bij het installatie programma ",
-                             L"Locatie",
-                             L"Proxy Instellingen",
-                             L"Vooruitgang",
-                             L"Gegevens installeren",
-                             L"Gegevens Installeren",
-                             L"Installatie voltooid",
-                             L"Installatie is niet voltooid"};
   for (int page = 0; page < Notebook1->PageCount(); ++page) {
-    Titles.emplace_back(AddLabel(page, titles[page], 21, 21, 0, 0, false, FontKind::Title));
+    Titles.emplace_back(AddLabel(page, kPages[page].title, 21, 21, 0, 0, false, FontKind::Title));
   }
   auto radio = [this](int page, const wchar_t* text, int left, int top, bool visible, bool group) {
     DWORD style =

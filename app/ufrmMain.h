@@ -24,7 +24,10 @@
 
 namespace zephora {
 
-// The wizard's pages, by index.
+// The wizard's pages, by index. Each page's window carries the page's name
+// (SelectTaal, Start, ..., Abort) as its text: tools outside the process,
+// tools/uidriver among them, tell the page shown by it, never by a text the
+// user reads.
 enum TPage : int {
   kSelectTaal = 0,
   kStart = 1,
