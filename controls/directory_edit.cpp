@@ -12,6 +12,8 @@ namespace zephora {
 namespace {
 
 constexpr int kButtonId = 1;
+// A status line above the tree, and the browser that can make folders.
+constexpr UINT kBrowseFlags = BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM start) noexcept {
   if (message == BFFM_INITIALIZED && start != 0) {

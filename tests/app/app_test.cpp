@@ -271,9 +271,6 @@ TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
   EXPECT_EQ(form->PROXY_POORT->Value(), 0);
   EXPECT_EQ(form->GegevensLocatie->GetText(), u"GegevensLocatie");
   EXPECT_EQ(SendMessageW(form->ProgressBar.Handle(), PBM_GETPOS, 0, 0), 0);
-  EXPECT_EQ(form->ShellLink.WindowState, TWindowState::wsNormal);
-  EXPECT_EQ(form->ShellLink.IconIndex, 0u);
-  EXPECT_EQ(form->ShellLink.HotKey, 0);
 }
 
 // With a font wider than Tahoma, the one-line contact label on Abort ran
