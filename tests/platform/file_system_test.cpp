@@ -19,17 +19,11 @@ namespace zephora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Listing;
 using test::ReadFile;
 using test::TempDir;
 using test::ToText;
 using test::WriteFile;
-
-std::set<std::string> Listing(const TempDir& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir.Path()))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 // A temporary file in `dir` holding `bytes`, closed.
 Text TempFileWith(const TempDir& dir, const std::string& bytes) {

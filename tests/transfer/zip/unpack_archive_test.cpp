@@ -25,6 +25,7 @@ namespace zephora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Listing;
 using test::ReadFile;
 using test::TempDir;
 
@@ -53,14 +54,6 @@ std::string Unpack(TUnZipper& unzipper, const fs::path& package) {
 std::string Unpack(const fs::path& package) {
   TUnZipper unzipper;
   return Unpack(unzipper, package);
-}
-
-std::set<std::string> Listing(const TempDir& dir) {
-  std::set<std::string> names;
-  for (const auto& item : fs::directory_iterator(dir.Path())) {
-    names.insert(ToUtf8(test::ToText(item.path().filename())));
-  }
-  return names;
 }
 
 std::uint32_t Attributes(const fs::path& path) {
