@@ -335,6 +335,16 @@ class InstallationRun : public Wizard {
     DeleteFileW(kSettingsFile);
     RemoveDirectoryW(L"C:\\ZEPHORA");  // only when nothing else is in it
   }
+  // Runs the installation; gives the text of the error box it shows, which
+  // must carry the application title, and answers it.
+  std::wstring RunAnsweringTheErrorBox() {
+    DialogAnswerer answerer(L"#32770", {VK_RETURN});
+    Click(form->btNEXT);
+    const SeenDialog& seen = answerer.Result();
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+    return seen.Child(0xFFFF).text;
+  }
   static std::wstring Language() {
     wchar_t value[8] = {};
     GetPrivateProfileStringW(L"SETUP", L"TAAL", L"", value, 8, kSettingsFile);
@@ -364,12 +374,7 @@ TEST_F(InstallationRun, SuccessEndsOnEindeWithFinishInFrontAndCancelHidden) {
 
 TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
   failingDownload = u"Files/upgrade.zip";
-  DialogAnswerer answerer(L"#32770", {VK_RETURN});
-  Click(form->btNEXT);
-  const SeenDialog& seen = answerer.Result();
-  ASSERT_TRUE(seen.found);
-  EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
-  EXPECT_EQ(seen.Child(0xFFFF).text, L"HTTP/1.1 404 Not Found");
+  EXPECT_EQ(RunAnsweringTheErrorBox(), L"HTTP/1.1 404 Not Found");
   EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
   EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
   // What was done before the failure stays done; nothing after it happens.
@@ -382,12 +387,8 @@ TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
 
 TEST_F(InstallationRun, AFailureBeforeThePackagesEndsOnInstallDataAndIsReported) {
   form->InstallWork.MakeFolder = [](const Text&) { throw Exception(u"The folder cannot be made"); };
-  DialogAnswerer answerer(L"#32770", {VK_RETURN});
-  Click(form->btNEXT);
-  const SeenDialog& seen = answerer.Result();
-  ASSERT_TRUE(seen.found);
-  EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
-  EXPECT_EQ(seen.Child(0xFFFF).text, L"The folder cannot be made.");
+  // The application's report, with its full stop.
+  EXPECT_EQ(RunAnsweringTheErrorBox(), L"The folder cannot be made.");
   EXPECT_EQ(Now(), (State{kInstallData, true, true, false, false}));
   EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
   EXPECT_TRUE(work.empty());
