@@ -53,6 +53,17 @@ void ReportFailure(std::exception_ptr failure) noexcept {
   }
 }
 
+// Handles one message at the boundary that no exception may cross.
+template <typename Handle>
+LRESULT Guarded(Handle handle) noexcept {
+  try {
+    return handle();
+  } catch (...) {
+    ReportFailure(std::current_exception());
+    return 0;
+  }
+}
+
 BOOL CALLBACK ForwardToChild(HWND child, LPARAM data) noexcept {
   const auto* forwarded = reinterpret_cast<const MSG*>(data);
   SendMessageW(child, forwarded->message, forwarded->wParam, forwarded->lParam);
@@ -149,13 +160,7 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
   auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr)
     return DefWindowProcW(window, message, wParam, lParam);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ReportFailure(std::current_exception());
-    result = 0;
-  }
+  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     // The window is gone: the owner must not destroy it a second time.
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -195,13 +200,7 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
                                                       LPARAM lParam, UINT_PTR,
                                                       DWORD_PTR data) noexcept {
   auto* self = reinterpret_cast<SubclassedControl*>(data);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ReportFailure(std::current_exception());
-    result = 0;
-  }
+  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
     self->hwnd_.release();
