@@ -9,9 +9,9 @@ namespace zephora {
 namespace {
 
 constexpr ResourceText kDialogTexts[] = {
-    {0x1000, u"OK"},
-    {0x1001, u"&Yes"},
-    {0x1002, u"&No"},
+    {0x1000, N_(u"OK")},
+    {0x1001, N_(u"&Yes")},
+    {0x1002, N_(u"&No")},
 };
 const ResourceModule kDialogModule{kDialogTexts};
 
