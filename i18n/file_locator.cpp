@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "i18n/appended_catalogs.h"
 #include "i18n/errors.h"
 #include "platform/byte_reader.h"
 #include "platform/file.h"
@@ -12,17 +13,9 @@
 namespace zephora {
 namespace {
 
-constexpr size_t kBlockSize = 100000;
-constexpr size_t kMarkerLength = 39;
+using namespace appended_catalogs;
 
-// The markers are joined at run time so that neither stands whole in our
-// own image, where the scan would find it.
-std::string BeginMarker() {
-  return std::string("DXG") + "BD7F1BE4-9FCF-4E3A-ABA7-3443D11AB362";
-}
-std::string EndMarker() {
-  return std::string("DXG") + "1C58841C-D8A0-4457-BF54-D8315D4CF49D";
-}
+constexpr size_t kBlockSize = 100000;
 
 char16_t FoldForPath(char16_t c) {
   return c == u'/' ? u'\\' : AsciiUpper(c);
@@ -50,13 +43,10 @@ std::int64_t FindSignaturePos(File& file, const std::string& marker) {
   }
 }
 
-bool ReadI64(File& file, std::int64_t offset, std::int64_t& value) {
-  std::uint8_t bytes[8];
+// `count` bytes at `offset`, all of them or none.
+bool ReadExactly(File& file, std::int64_t offset, void* into, size_t count) {
   size_t got = 0;
-  if (file.ReadAt(offset, bytes, 8, got) != 0 || got != 8)
-    return false;
-  value = static_cast<std::int64_t>(ByteReader(bytes, 8).U64());
-  return true;
+  return file.ReadAt(offset, into, count, got) == 0 && got == count;
 }
 
 }  // namespace
@@ -86,23 +76,25 @@ void TFileLocator::Analyze() {
   if (begin <= 0 || end <= 0)
     return;
   const std::int64_t base = begin + static_cast<std::int64_t>(kMarkerLength);
-  std::int64_t first = 0;
-  if (!ReadI64(file, end - 8, first))
+  const std::int64_t tableEnd = end - static_cast<std::int64_t>(kNumberSize);
+  std::uint8_t number[kNumberSize];
+  if (!ReadExactly(file, tableEnd, number, kNumberSize))
     return;
-  std::int64_t position = base + first;
+  std::int64_t position = base + ByteReader(number, kNumberSize).I64();
   while (position >= base && position < end) {
-    std::int64_t next = 0, offset = 0, size = 0;
-    if (!ReadI64(file, position, next) || !ReadI64(file, position + 8, offset) ||
-        !ReadI64(file, position + 16, size)) {
+    std::uint8_t header[kEntryHeaderSize];
+    if (!ReadExactly(file, position, header, kEntryHeaderSize))
       return;
-    }
-    const std::int64_t nameStart = position + 24;
-    const std::int64_t nameEnd = next != 0 ? base + next : end - 8;
+    ByteReader fields(header, kEntryHeaderSize);
+    const std::int64_t next = fields.I64();
+    const std::int64_t offset = fields.I64();
+    const std::int64_t size = fields.I64();
+    const std::int64_t nameStart = position + static_cast<std::int64_t>(kEntryHeaderSize);
+    const std::int64_t nameEnd = next != 0 ? base + next : tableEnd;
     if (nameEnd < nameStart || nameEnd - nameStart > 65536)
       return;
     std::string name(static_cast<size_t>(nameEnd - nameStart), '\0');
-    size_t got = 0;
-    if (file.ReadAt(nameStart, name.data(), name.size(), got) != 0 || got != name.size())
+    if (!ReadExactly(file, nameStart, name.data(), name.size()))
       return;
     filelist_[Trim(FromUtf8(name))] = TEmbeddedFileInfo{base + offset, size};
     if (next == 0 || base + next <= position)
