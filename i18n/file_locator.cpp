@@ -43,6 +43,12 @@ std::int64_t FindSignaturePos(File& file, const std::string& marker) {
   }
 }
 
+// The position `relative` bytes past `base` when it lies no further than
+// `limit`; -1 otherwise, also for numbers that would overflow.
+std::int64_t PositionWithin(std::int64_t base, std::int64_t relative, std::int64_t limit) {
+  return relative >= 0 && relative <= limit - base ? base + relative : -1;
+}
+
 // `count` bytes at `offset`, all of them or none.
 bool ReadExactly(File& file, std::int64_t offset, void* into, size_t count) {
   size_t got = 0;
@@ -80,8 +86,8 @@ void TFileLocator::Analyze() {
   std::uint8_t number[kNumberSize];
   if (!ReadExactly(file, tableEnd, number, kNumberSize))
     return;
-  std::int64_t position = base + ByteReader(number, kNumberSize).I64();
-  while (position >= base && position < end) {
+  std::int64_t position = PositionWithin(base, ByteReader(number, kNumberSize).I64(), tableEnd);
+  while (position >= base && position < tableEnd) {
     std::uint8_t header[kEntryHeaderSize];
     if (!ReadExactly(file, position, header, kEntryHeaderSize))
       return;
@@ -90,16 +96,19 @@ void TFileLocator::Analyze() {
     const std::int64_t offset = fields.I64();
     const std::int64_t size = fields.I64();
     const std::int64_t nameStart = position + static_cast<std::int64_t>(kEntryHeaderSize);
-    const std::int64_t nameEnd = next != 0 ? base + next : tableEnd;
-    if (nameEnd < nameStart || nameEnd - nameStart > 65536)
+    const std::int64_t nameEnd = next != 0 ? PositionWithin(base, next, tableEnd) : tableEnd;
+    const std::int64_t data = PositionWithin(base, offset, tableEnd);
+    if (nameEnd < nameStart || nameEnd - nameStart > 65536 || data < 0 || size < 0 ||
+        size > tableEnd - data) {
       return;
+    }
     std::string name(static_cast<size_t>(nameEnd - nameStart), '\0');
     if (!ReadExactly(file, nameStart, name.data(), name.size()))
       return;
-    filelist_[Trim(FromUtf8(name))] = TEmbeddedFileInfo{base + offset, size};
-    if (next == 0 || base + next <= position)
+    filelist_[Trim(FromUtf8(name))] = TEmbeddedFileInfo{data, size};
+    if (next == 0 || nameEnd <= position)
       return;
-    position = base + next;
+    position = nameEnd;
   }
 }
 
