@@ -1,5 +1,6 @@
 #include "i18n/file_locator.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -123,39 +124,26 @@ bool TFileLocator::FileExists(const Text& path) const {
   return Embedded(path) != nullptr || zephora::FileExists(path);
 }
 
-TMoFile* TFileLocator::GetMoFile(const Text& path) {
+std::shared_ptr<const TMoFile> TFileLocator::GetMoFile(const Text& path) {
   const TEmbeddedFileInfo* embedded = Embedded(path);
   const Text& file = embedded ? executable_ : path;
   const std::int64_t offset = embedded ? embedded->offset : 0;
   const Text key = file + u" //\\ " + ToText(offset);
 
   std::unique_lock lock(MoFilesCS);
-  auto it = MoFiles.find(key);
-  if (it == MoFiles.end()) {
-    auto catalog = std::make_unique<TMoFile>(file, offset, embedded ? embedded->size : -1, file);
-    it = MoFiles.emplace(key, std::move(catalog)).first;
-  }
-  ++it->second->Users;
-  return it->second.get();
-}
-
-void TFileLocator::ReleaseMoFile(TMoFile* file) {
-  if (file == nullptr)
-    return;
-  std::unique_lock lock(MoFilesCS);
-  if (--file->Users > 0)
-    return;
-  for (auto it = MoFiles.begin(); it != MoFiles.end(); ++it) {
-    if (it->second.get() == file) {
-      MoFiles.erase(it);
-      return;
-    }
-  }
+  std::erase_if(MoFiles, [](const auto& entry) { return entry.second.expired(); });
+  if (auto open = MoFiles[key].lock())
+    return open;
+  auto catalog =
+      std::make_shared<const TMoFile>(file, offset, embedded ? embedded->size : -1, file);
+  MoFiles[key] = catalog;
+  return catalog;
 }
 
 std::size_t TFileLocator::OpenCatalogCount() const {
   std::shared_lock lock(MoFilesCS);
-  return MoFiles.size();
+  return static_cast<std::size_t>(std::count_if(
+      MoFiles.begin(), MoFiles.end(), [](const auto& entry) { return !entry.second.expired(); }));
 }
 
 }  // namespace zephora
