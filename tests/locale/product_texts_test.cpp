@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "app/install_texts.h"
 #include "controls/message_box.h"
+#include "i18n/mo_file.h"
 #include "i18n/resource_strings.h"
 #include "shelllink/shelllink_texts.h"
+#include "tests/support/test_support.h"
 #include "transfer/http/http_texts.h"
 #include "transfer/zip/zip_texts.h"
 
@@ -40,6 +43,37 @@ TEST(ProductTexts, IdentifiersAreUniqueAcrossModules) {
     }
   }
   EXPECT_GT(seen.size(), 60u);
+}
+
+// The catalogs the build made, by language.
+std::map<std::string, std::string> BuiltCatalogs() {
+  std::map<std::string, std::string> catalogs;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::HostPath(ZEPHORA_CATALOGS_DIR))) {
+    const auto file = entry.path() / "LC_MESSAGES" / "default.mo";
+    if (std::filesystem::exists(file))
+      catalogs[entry.path().filename().string()] = test::ReadFile(file);
+  }
+  return catalogs;
+}
+
+// The template is extracted from the code by keyword; this proves from the
+// program itself that no table text escaped it.
+TEST(ProductTexts, EveryLibraryTextIsTranslatedInEveryCatalog) {
+  const auto catalogs = BuiltCatalogs();
+  ASSERT_GE(catalogs.size(), 4u);
+  for (const auto& [language, bytes] : catalogs) {
+    const TMoFile catalog(bytes, FromUtf8(language));
+    for (const ResourceModule* module : RegisteredModules()) {
+      for (const ResourceText& entry : module->Texts()) {
+        std::string key = ToUtf8(entry.text);
+        std::erase(key, '\r');  // as the layer looks it up
+        const auto translation = catalog.Translate(key);
+        EXPECT_TRUE(translation && !translation->empty())
+            << language << " lacks \"" << ToUtf8(entry.text) << "\"";
+      }
+    }
+  }
 }
 
 }  // namespace
