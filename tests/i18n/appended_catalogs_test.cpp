@@ -46,6 +46,18 @@ TEST(AppendedCatalogs, TranslateLikeCatalogsOnDisk) {
   EXPECT_FALSE(layer.Locator().FileExists(u"elsewhere\\locale\\nl\\LC_MESSAGES\\default.mo"));
 }
 
+TEST(AppendedCatalogs, FolderBesideTheExecutableServesTheOtherLanguages) {
+  test::ProgramFolder folder;
+  test::WriteFile(folder.Path() / "SETUP.EXE",
+                  "MZ" + BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}}));
+  folder.Install("de", "many.mo");
+  folder.Install("nl", "nl_BE.mo");  // the appended catalog of the same path wins
+  const auto layer = test::StartLayer(folder, u"de_DE");
+  EXPECT_EQ(_(u"key0010"), u"value0010");
+  UseLanguage(u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
 TEST(AppendedCatalogs, MarkerAtTheStartOrMissingMeansNone) {
   test::TempDir dir;
   const auto atStart = dir / "atstart.exe";
