@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""SETUP.EXE signed by scripts/sign with a throw-away CA: the signature
+"""This build's SETUP.EXE, with the catalogs its build appended, signed by
+scripts/sign with a throw-away CA as a release signs it: the signature
 verifies against that CA and no other, the file still passes the import
-check, still starts under Wine and still finds the catalogs appended to it.
+check, still starts under Wine and still speaks the catalogs appended to it.
 
-Usage: signing_test.py SETUP.EXE UIDRIVER.EXE APPEND-CATALOGS.EXE OBJDUMP WORK-DIR"""
-import importlib.machinery
-import importlib.util
+Usage: signing_test.py SETUP.EXE UIDRIVER.EXE CATALOG-FOLDER OBJDUMP WORK-DIR"""
+import gettext
 import os
 import shutil
 import subprocess
@@ -18,24 +18,13 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SCRIPTS = os.path.join(ROOT, "scripts")
 WINE_RUN = os.path.join(SCRIPTS, "wine-run")
 
-
-def load_script(name):
-    loader = importlib.machinery.SourceFileLoader(name.replace("-", "_"),
-                                                  os.path.join(SCRIPTS, name))
-    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-    loader.exec_module(module)
-    return module
-
-
-inspect_setup = load_script("inspect-setup")
-
-SETUP, UIDRIVER, APPEND_CATALOGS, OBJDUMP, WORK = sys.argv[1:6]
+SETUP, UIDRIVER, CATALOGS, OBJDUMP, WORK = sys.argv[1:6]
 # osslsigncode reaches the time-stamping server on loopback directly.
 ENVIRONMENT = {k: v for k, v in os.environ.items() if not k.lower().endswith("_proxy")}
 
 
 def run(*args, env=None):
-    return subprocess.run(args, capture_output=True, text=True, env=env or ENVIRONMENT)
+    return subprocess.run(args, capture_output=True, encoding="utf-8", env=env or ENVIRONMENT)
 
 
 def sign(unsigned, signed, *key):
@@ -51,29 +40,13 @@ class SignedSetup(unittest.TestCase):
         shutil.rmtree(WORK, ignore_errors=True)
         cls.pki = ThrowawayPki(os.path.join(WORK, "pki"))
         cls.timestamp_url = cls.pki.start_time_stamping_server()
-        cls.unsigned = cls.with_test_catalog(os.path.join(WORK, "unsigned.exe"))
+        cls.unsigned = SETUP
         signed_folder = os.path.join(WORK, "signed")
         os.makedirs(signed_folder)
         # The wizard takes its title from its file name.
         cls.signed = sign(cls.unsigned, os.path.join(signed_folder, "SETUP.EXE"), "--pkcs12",
                           cls.pki.pkcs12, "--password-file", cls.pki.password_file,
                           "--timestamp-url", cls.timestamp_url)
-
-    @classmethod
-    def with_test_catalog(cls, path):
-        """The build's SETUP.EXE with the test catalog "zz" appended in place
-        of any catalogs the build appended."""
-        with open(SETUP, "rb") as f:
-            image = f.read()
-        appended = image.find(inspect_setup.CATALOGS_BEGIN)
-        with open(path, "wb") as f:
-            f.write(image if appended < 0 else image[:appended])
-        catalog = os.path.join(WORK, "zz.mo")
-        subprocess.run(["msgfmt", "-o", catalog,
-                        os.path.join(ROOT, "tests", "app", "catalog_zz.po")], check=True)
-        subprocess.run([WINE_RUN, APPEND_CATALOGS, "Z:" + path,
-                        "locale\\zz\\LC_MESSAGES\\default.mo=Z:" + catalog], check=True)
-        return path
 
     def verify(self, path, ca):
         return run("osslsigncode", "verify", "-CAfile", ca, "-TSA-CAfile", self.pki.ca, "-in",
@@ -105,7 +78,7 @@ class SignedSetup(unittest.TestCase):
         facts = run(os.path.join(SCRIPTS, "inspect-setup"), self.signed).stdout.splitlines()
         before = run(os.path.join(SCRIPTS, "inspect-setup"), self.unsigned).stdout.splitlines()
         self.assertEqual(facts, [line.replace("signed no", "signed yes") for line in before])
-        self.assertIn("catalogs zz", facts)
+        self.assertIn("fr", next(line for line in facts if line.startswith("catalogs ")).split())
 
     def test_signature_moved_onto_a_rebuild_gives_the_published_file(self):
         # How a vendor proves that a signed SETUP.EXE was built from a commit.
@@ -120,18 +93,26 @@ class SignedSetup(unittest.TestCase):
             self.assertTrue(a.read() == b.read(), "attached signature gives another file")
 
     def test_signed_setup_starts_and_speaks_its_appended_catalog(self):
-        env = dict(ENVIRONMENT, LANG="zz")
+        with open(os.path.join(CATALOGS, "fr", "LC_MESSAGES", "default.mo"), "rb") as f:
+            french = gettext.GNUTranslations(f).gettext
+        env = dict(ENVIRONMENT, LANG="fr_BE")
         wizard = subprocess.Popen([WINE_RUN, self.signed], env=env, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
         try:
             driver = run(WINE_RUN, UIDRIVER, "wait-page", "Welkom bij het installatie programma ",
-                         "click", "&Annuleer", "confirm", "escape", env=env)
+                         "click", "&Annuleer", "confirm", "yes", "click", "Voltooien",
+                         "wait-closed", env=env)
         finally:
-            run(WINE_RUN, "taskkill", "/F", "/IM", "SETUP.EXE")
-            wizard.wait(timeout=60)
+            try:
+                wizard.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                run(WINE_RUN, "taskkill", "/F", "/IM", "SETUP.EXE")
+                wizard.wait(timeout=60)
         self.assertEqual(driver.returncode, 0, driver.stdout + driver.stderr)
-        self.assertIn("confirm [ATTENTION]: L'installation n'est pas terminée.\\r"
-                      "Êtes-vous sûr ?", driver.stdout)
+        self.assertIn(f"confirm [{french('WAARSCHUWING')}]: "
+                      f"{french('De installatie is niet voltooid.')}\\r{french('Bent u zeker ?')}",
+                      driver.stdout)
+        self.assertNotIn("WAARSCHUWING", driver.stdout)
 
 
 class SigningKeyCheck(unittest.TestCase):
