@@ -24,6 +24,10 @@ constexpr ResourceText kTexts[] = {
     {0x2004, u"Cannot create file \"%s\". %s"},
     {0x2005, u"Invalid proxy port: %d"},
     {0x2006, u"Invalid URL: %s"},
+    {0x2007, u"Header block too large."},
+    {0x2008, u"Content-Length too large."},
+    {0x2009, u"Invalid chunk size."},
+    {0x200A, u"Empty status line."},
     {0x2040, u"Interrupted system call."},
     {0x2041, u"Bad file number."},
     {0x2042, u"Access denied."},
@@ -65,7 +69,7 @@ constexpr ResourceText kTexts[] = {
     {0x2066, u"Host not found."},
 };
 
-constexpr std::size_t kFixedTexts = 7;
+constexpr std::size_t kFixedTexts = 11;
 static_assert(std::size(kWinsockNumbers) == std::size(kTexts) - kFixedTexts,
               "one text per listed Winsock number");
 
@@ -80,6 +84,10 @@ const ResStringRec SSystemError{&kModule, 0x2003};
 const ResStringRec SCannotCreateFile{&kModule, 0x2004};
 const ResStringRec SInvalidProxyPort{&kModule, 0x2005};
 const ResStringRec SInvalidUrl{&kModule, 0x2006};
+const ResStringRec SHeaderBlockTooLarge{&kModule, 0x2007};
+const ResStringRec SContentLengthTooLarge{&kModule, 0x2008};
+const ResStringRec SInvalidChunkSize{&kModule, 0x2009};
+const ResStringRec SEmptyStatusLine{&kModule, 0x200A};
 
 Text WinsockErrorText(int code) {
   for (std::size_t i = 0; i < std::size(kWinsockNumbers); ++i) {
