@@ -143,6 +143,8 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
 
   if (AllowCookies) {
     const std::int64_t now = http::CookieClock();
+    // Expired cookies make room before any others are evicted.
+    cookies_.RemoveExpired(now);
     for (const std::string& setCookie : reply.FindAll("Set-Cookie")) {
       cookies_.Receive(setCookie, url, now);
     }
