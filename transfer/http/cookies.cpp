@@ -274,14 +274,12 @@ void CookieStore::Store(Cookie cookie) {
   const Stored stored = byAccess_.emplace(access, std::move(cookie)).first;
   Cookie& kept = stored->second;
   byKey_.emplace(Key{kept.name, kept.domain, kept.path}, &kept);
-  auto domain = accessByDomain_.find(kept.domain);
-  if (domain == accessByDomain_.end())
-    domain = accessByDomain_.emplace(kept.domain, std::set<std::uint64_t>()).first;
-  domain->second.insert(kept.lastAccess);
+  std::set<std::uint64_t>& domain = accessByDomain_[kept.domain];
+  domain.insert(access);
 
   // The newest cookie is never the least recently used one, so it stays.
-  if (domain->second.size() > limits_.perDomain)
-    Remove(byAccess_.find(*domain->second.begin()));
+  if (domain.size() > limits_.perDomain)
+    Remove(byAccess_.find(*domain.begin()));
   if (byAccess_.size() > limits_.total)
     Remove(byAccess_.begin());
 }

@@ -108,7 +108,7 @@ class CookieStore {
   // Every lookup by identity and by domain takes logarithmic time, so
   // storing many cookies never scans them all.
   std::map<Key, Cookie*> byKey_;
-  std::map<std::string, std::set<std::uint64_t>, std::less<>> accessByDomain_;
+  std::map<std::string, std::set<std::uint64_t>> accessByDomain_;
   std::uint64_t nextCreation_ = 1;
   std::uint64_t nextAccess_ = 1;
 };
