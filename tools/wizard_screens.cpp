@@ -1,7 +1,9 @@
 // Shows the wizard in one of the states a user can see, for screenshots:
-//   wizard_screens PAGE     the page as the wizard leaves it (1-4, 6-8)
-//   wizard_screens confirm  the Cancel question over the start page
-// and keeps it on screen until the process is ended.
+//   SETUP PAGE     the page as the wizard leaves it (1-4, 6-8)
+//   SETUP confirm  the Cancel question over the start page
+//   SETUP error    the error box of a run that finds no download server
+// and keeps it on screen until the process is ended. It is built as a
+// SETUP.EXE of its own, since the error box's caption comes from the name.
 #include <windows.h>
 
 #include <cwchar>
@@ -10,7 +12,9 @@
 #include "app/application.h"
 #include "app/ufrmMain.h"
 #include "i18n/translation.h"
+#include "platform/exception.h"
 #include "platform/process.h"
+#include "transfer/http/http_texts.h"
 
 namespace {
 
@@ -43,6 +47,16 @@ int wmain(int argc, wchar_t** argv) {
   if (state == L"confirm") {
     // Asked once the window is shown and the message loop runs.
     PostMessageW(form.btCANCEL.Handle(), BM_CLICK, 0, 0);
+  } else if (state == L"error") {
+    // The run as it ends when nothing answers at the server; it makes no
+    // folder and writes nothing.
+    form.SetPageIndex(zephora::kProxySettings);
+    form.InstallWork.MakeFolder = [](const zephora::Text&) {};
+    form.InstallWork.Download = [](zephora::THttpClient&, const zephora::Text&,
+                                   const zephora::Text&) {
+      throw zephora::Exception(zephora::http::SocketErrorMessage(10061));
+    };
+    PostMessageW(form.btNEXT.Handle(), BM_CLICK, 0, 0);
   } else {
     ShowState(form, std::wcstol(state.c_str(), nullptr, 10));
   }
