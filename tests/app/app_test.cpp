@@ -17,33 +17,19 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "tests/app/wizard_test.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
 namespace {
 
 using test::DialogAnswerer;
+using test::FontOf;
 using test::PumpMessages;
 using test::SeenDialog;
 
-class Wizard : public testing::Test {
+class Wizard : public test::WizardTest {
  protected:
-  void SetUp() override {
-    form = std::make_unique<TfrmMain>();
-    form->Show();
-    Pump();
-  }
-  void TearDown() override {
-    form.reset();
-    Pump();
-  }
-  void Pump() {
-    PumpMessages([this](MSG& message) { return form->TranslateDialogMessage(message); });
-  }
-  void Click(const TWinControl& button) {
-    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
-    Pump();
-  }
   // Cancel, with the confirmation answered by the given keys.
   SeenDialog Cancel(std::vector<UINT> keys) {
     DialogAnswerer answerer(kConfirmDialogClass, std::move(keys));
@@ -70,8 +56,6 @@ class Wizard : public testing::Test {
     return State{form->PageIndex(), form->FinishInFront(), form->btCANCEL.Visible(),
                  form->btNEXT.Enabled(), form->WaitCursor()};
   }
-
-  std::unique_ptr<TfrmMain> form;
 };
 
 RECT ClientRectOf(HWND window) {
@@ -168,12 +152,6 @@ TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
   HDC dc = GetDC(form->Handle());
   EXPECT_EQ(GetPixel(dc, Scale(100, dpi), Scale(300, dpi)), RGB(255, 255, 255));
   ReleaseDC(form->Handle(), dc);
-}
-
-LOGFONTW FontOf(HWND window) {
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
-  return font;
 }
 
 TEST_F(Wizard, ScalesItsDesignToTheScreenResolution) {

@@ -6,17 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 
 #include "app/ufrmMain.h"
 #include "controls/confirm_dialog.h"
+#include "tests/app/wizard_test.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
 namespace {
 
 using test::DialogAnswerer;
-using test::PumpMessages;
+using test::FontOf;
 using test::SeenDialog;
 
 UINT ExpectedDpi() {
@@ -24,28 +24,7 @@ UINT ExpectedDpi() {
   return dpi != nullptr ? static_cast<UINT>(std::atoi(dpi)) : 96;
 }
 
-LOGFONTW FontOf(HWND window) {
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
-  return font;
-}
-
-class HighDpi : public testing::Test {
- protected:
-  void SetUp() override {
-    form = std::make_unique<TfrmMain>();
-    form->Show();
-    Pump();
-  }
-  void TearDown() override {
-    form.reset();
-    Pump();
-  }
-  void Pump() {
-    PumpMessages([this](MSG& message) { return form->TranslateDialogMessage(message); });
-  }
-  std::unique_ptr<TfrmMain> form;
-};
+using HighDpi = test::WizardTest;
 
 TEST_F(HighDpi, TheWizardIsLaidOutOnceForTheScreensResolution) {
   const UINT dpi = ExpectedDpi();
@@ -64,8 +43,7 @@ TEST_F(HighDpi, TheQuestionsTextKeepsItsSizeNextToTheWindowsText) {
   const UINT dpi = ExpectedDpi();
   ASSERT_EQ(form->Dpi(), dpi);
   DialogAnswerer answerer(kConfirmDialogClass, {VK_ESCAPE});
-  SendMessageW(form->btCANCEL.Handle(), BM_CLICK, 0, 0);
-  Pump();
+  Click(form->btCANCEL);
   const SeenDialog& seen = answerer.Result();
   ASSERT_TRUE(seen.found);
   // The question is the static text with words, the icon the one without.
