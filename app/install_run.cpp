@@ -56,7 +56,7 @@ void TfrmMain::RunInstallation() {
     try {
       for (const char16_t* package : {u"main.zip", u"upgrade.zip"}) {
         const Text localFile = installFolder + package;
-        DownloadFile(HttpClient1, Text(u"Files/") + package, localFile);
+        DownloadFile(HttpClient1, DownloadBaseUrl, Text(u"Files/") + package, localFile);
         UnpackArchive(UnZipper1, localFile);
       }
       const Text language = rbNEDERLANDS.Checked() ? u"N" : rbENGELS.Checked() ? u"E" : u"G";

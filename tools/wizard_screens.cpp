@@ -43,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::wstring state = argc > 1 ? argv[1] : L"1";
   {
-    zephora::TfrmMain form;
+    zephora::TfrmMain form{zephora::Text()};  // never downloads
     form.SetMainForm(true);
     if (state != L"confirm")
       ShowState(form, std::wcstol(state.c_str(), nullptr, 10));

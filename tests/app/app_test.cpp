@@ -25,7 +25,7 @@ using test::SeenDialog;
 class Wizard : public testing::Test {
  protected:
   void SetUp() override {
-    form = std::make_unique<TfrmMain>();
+    form = std::make_unique<TfrmMain>(u"http://downloads.zephora.invalid/zephora/");
     form->Show();
     Pump();
   }

@@ -172,6 +172,7 @@ TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
   store.Receive("h=1; HttpOnly", origin, kNow);
   EXPECT_EQ(store.Cookies().size(), 2u);
   EXPECT_EQ(store.HeaderFor(origin), "h=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("https://h/")), "s=1; h=1");
 }
 
 TEST(SplitUrl, SplitsHostPortPathAndDocument) {
@@ -188,8 +189,18 @@ TEST(SplitUrl, SplitsHostPortPathAndDocument) {
   EXPECT_EQ(url.Absolute(), "http://127.0.0.1:8080/");
   url = MakeUrl("http://h:80/a");
   EXPECT_EQ(url.HostAndPort(), "h");
-  for (const char16_t* bad : {u"https://h/", u"ftp://h/", u"h/x", u"http:///x", u"http://h:0/",
-                              u"http://h:65536/", u"http://h:x/"}) {
+  url = MakeUrl("HTTPS://h/zephora/x.zip");
+  EXPECT_TRUE(url.Secure());
+  EXPECT_EQ(url.port, 443);
+  EXPECT_EQ(url.HostAndPort(), "h");
+  EXPECT_EQ(url.Target(), "/zephora/x.zip");
+  url = MakeUrl("https://h:80/");
+  EXPECT_EQ(url.HostAndPort(), "h:80");
+  url = MakeUrl("http://h:443/");
+  EXPECT_FALSE(url.Secure());
+  EXPECT_EQ(url.HostAndPort(), "h:443");
+  for (const char16_t* bad : {u"ftp://h/", u"httpss://h/", u"h/x", u"http:///x", u"https:///x",
+                              u"http://h:0/", u"http://h:65536/", u"http://h:x/"}) {
     EXPECT_FALSE(SplitUrl(bad, url)) << ToUtf8(bad);
   }
 }

@@ -1,0 +1,13 @@
+// The library message texts of downloads over TLS. A catalog may replace
+// any of them, so code reaches them only through the translation layer.
+#pragma once
+
+#include "platform/text.h"
+
+namespace zephora::http {
+
+// The message for a failure of the connection: a TLS failure's own text,
+// or "Socket Error # <code>" and the Winsock number's text.
+Text ConnectionErrorMessage(int code);
+
+}  // namespace zephora::http
