@@ -51,11 +51,15 @@ class TlsConnection::Wire : public TlsWire {
         return kTlsWouldBlock;
     }
     const int error = tcp_.Receive(buffer, size, done);
-    if (error == 0 && first_.size() < kFirstBytesKept) {
-      first_.append(static_cast<const char*>(buffer),
-                    std::min(done, kFirstBytesKept - first_.size()));
-    }
-    return error;
+    if (error != 0 || done == 0 || first_.size() >= kFirstBytesKept)
+      return error;
+    // Anything but a TLS record (a plain HTTP answer) fails at once, rather
+    // than have the library wait for a record length read from text.
+    first_.append(static_cast<const char*>(buffer),
+                  std::min(done, kFirstBytesKept - first_.size()));
+    constexpr unsigned char kFirstRecordType = 20, kLastRecordType = 23;
+    const auto type = static_cast<unsigned char>(first_[0]);
+    return type >= kFirstRecordType && type <= kLastRecordType ? 0 : kTlsHandshakeFailed;
   }
   int Send(const void* data, std::size_t size) override { return tcp_.Send(data, size); }
 
