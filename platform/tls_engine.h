@@ -62,7 +62,8 @@ class TlsEngine {
   // name. Failures: Winsock numbers of the wire, TlsError codes.
   [[nodiscard]] virtual int Handshake() = 0;
   // Up to `size` bytes of application data; `done` is 0 only when the server
-  // closed the session (close_notify) or the wire would block.
+  // closed the session (close_notify). kTlsWouldBlock when the wire would
+  // block before a whole record came; the next call goes on from there.
   [[nodiscard]] virtual int Read(void* buffer, std::size_t size, std::size_t& done) = 0;
   [[nodiscard]] virtual int Write(const void* data, std::size_t size) = 0;
   // Tells the server that no more data follows (close_notify); best effort.
