@@ -11,17 +11,8 @@ namespace {
 using HttpPeersTest = test::PeersTest;
 
 TEST_F(HttpPeersTest, FetchesBothPackagesOverOneConnectionWithTheCookie) {
-  EXPECT_EQ(Download(PackageUrl("main.zip"), dir / "main.zip"), u"");
-  EXPECT_EQ(Download(PackageUrl("upgrade.zip"), dir / "upgrade.zip"), u"");
-  EXPECT_TRUE(test::ReadFile(dir / "main.zip") == Served("main.zip"));
-  EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
-  client.Disconnect();
-  const std::vector<std::string> log = AccessLog(2);
-  ASSERT_EQ(log.size(), 2u);
-  const std::string connection = log[0].substr(0, log[0].find(' '));
-  EXPECT_EQ(log[0], connection + " 1 \"GET /zephora/Files/main.zip HTTP/1.1\" \"-\" 200");
-  EXPECT_EQ(log[1],
-            connection + " 2 \"GET /zephora/Files/upgrade.zip HTTP/1.1\" \"session=peer42\" 200");
+  FetchBothPackagesOverOneConnection("http://127.0.0.1:" + std::to_string(nginxPort) +
+                                     "/zephora/Files/");
 }
 
 TEST_F(HttpPeersTest, ReportsTheServersStatusLine) {

@@ -14,18 +14,7 @@ using HttpsPeersTest = test::PeersTest;
 
 TEST_F(HttpsPeersTest, FetchesBothPackagesOverOneConnectionWithTheCookie) {
   client.CaFile = CaFile();
-  EXPECT_EQ(Download(SecureUrl(tls.good, "/zephora/Files/main.zip"), dir / "main.zip"), u"");
-  EXPECT_TRUE(client.Connected());
-  EXPECT_EQ(Download(SecureUrl(tls.good), dir / "upgrade.zip"), u"");
-  EXPECT_TRUE(test::ReadFile(dir / "main.zip") == Served("main.zip"));
-  EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
-  client.Disconnect();
-  const std::vector<std::string> log = AccessLog(2);
-  ASSERT_EQ(log.size(), 2u);
-  const std::string connection = log[0].substr(0, log[0].find(' '));
-  EXPECT_EQ(log[0], connection + " 1 \"GET /zephora/Files/main.zip HTTP/1.1\" \"-\" 200");
-  EXPECT_EQ(log[1],
-            connection + " 2 \"GET /zephora/Files/upgrade.zip HTTP/1.1\" \"session=peer42\" 200");
+  FetchBothPackagesOverOneConnection(SecureFiles(tls.good));
 }
 
 TEST_F(HttpsPeersTest, RefusesEveryCertificateProblem) {
@@ -83,17 +72,8 @@ TEST_F(HttpsPeersTest, FetchesThroughTheProxysTunnel) {
   client.ProxyParams.ProxyServer = u"127.0.0.1";
   client.ProxyParams.ProxyPort = proxyPort;
   std::ofstream(peers / "tinyproxy.log", std::ios::trunc).close();
-  EXPECT_EQ(Download(SecureUrl(tls.good, "/zephora/Files/main.zip"), dir / "main.zip"), u"");
-  EXPECT_EQ(Download(SecureUrl(tls.good), dir / "upgrade.zip"), u"");
-  EXPECT_TRUE(test::ReadFile(dir / "main.zip") == Served("main.zip"));
-  EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
-  client.Disconnect();
   // Inside the tunnel the server gets the requests as if sent directly.
-  const std::vector<std::string> log = AccessLog(2);
-  ASSERT_EQ(log.size(), 2u);
-  const std::string connection = log[0].substr(0, log[0].find(' '));
-  EXPECT_EQ(log[1],
-            connection + " 2 \"GET /zephora/Files/upgrade.zip HTTP/1.1\" \"session=peer42\" 200");
+  FetchBothPackagesOverOneConnection(SecureFiles(tls.good));
   const std::string proxyLog = test::ReadFile(peers / "tinyproxy.log");
   EXPECT_NE(proxyLog.find("CONNECT localhost:" + std::to_string(tls.good) + " HTTP/1.1"),
             std::string::npos)

@@ -39,6 +39,9 @@ class PeersTest : public ::testing::Test {
   Text SecureUrl(int port, const std::string& path = "/zephora/Files/upgrade.zip") const {
     return FromUtf8("https://localhost:" + std::to_string(port) + path);
   }
+  std::string SecureFiles(int port) const {
+    return "https://localhost:" + std::to_string(port) + "/zephora/Files/";
+  }
   // The throw-away authority that issued the TLS servers' certificates.
   Text CaFile() const { return ToText(peers / "certs" / "ca.pem"); }
   std::string Served(const std::string& name) const {
@@ -57,6 +60,23 @@ class PeersTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return lines;
+  }
+  // Fetches main.zip and upgrade.zip from below `files` and checks what
+  // arrived and nginx's log: both requests on one connection, the second
+  // with the cookie that the first reply set.
+  void FetchBothPackagesOverOneConnection(const std::string& files) {
+    EXPECT_EQ(Download(FromUtf8(files + "main.zip"), dir / "main.zip"), u"");
+    EXPECT_TRUE(client.Connected());
+    EXPECT_EQ(Download(FromUtf8(files + "upgrade.zip"), dir / "upgrade.zip"), u"");
+    EXPECT_TRUE(ReadFile(dir / "main.zip") == Served("main.zip"));
+    EXPECT_TRUE(ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
+    client.Disconnect();
+    const std::vector<std::string> log = AccessLog(2);
+    ASSERT_EQ(log.size(), 2u);
+    const std::string connection = log[0].substr(0, log[0].find(' '));
+    EXPECT_EQ(log[0], connection + " 1 \"GET /zephora/Files/main.zip HTTP/1.1\" \"-\" 200");
+    EXPECT_EQ(log[1],
+              connection + " 2 \"GET /zephora/Files/upgrade.zip HTTP/1.1\" \"session=peer42\" 200");
   }
   // The failure message, or "" on success.
   Text Download(const Text& url, const std::filesystem::path& file) {
