@@ -5,23 +5,13 @@
 
 #include <vector>
 
-#include "i18n/resource_strings.h"
+#include "app/install_texts.h"
 #include "platform/exception.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
 
 namespace zephora {
 namespace {
-
-constexpr ResourceText kInstallTexts[] = {
-    {0x1080, u"Unable to write to %s"},
-    {0x1081, u"Invalid data type for '%s'"},
-    {0x1082, u"Failed to get data for '%s'"},
-};
-const ResourceModule kInstallModule(kInstallTexts);
-const ResStringRec SUnableToWrite{&kInstallModule, 0x1080};
-const ResStringRec SInvalidRegType{&kInstallModule, 0x1081};
-const ResStringRec SRegGetDataFailed{&kInstallModule, 0x1082};
 
 const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

@@ -344,7 +344,10 @@ void TfrmMain::btNEXTClick() {
 }
 
 void TfrmMain::btCANCELClick() {
-  const Text question = _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
+  const Text question =
+      // TRANSLATORS: the question Cancel asks, in two sentences on two
+      // lines; the user answers it with Yes or No.
+      _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
   if (!ConfirmDialog(question))
     return;
   SetPageIndex(PageCount() - 1);

@@ -9,9 +9,12 @@ namespace zephora {
 namespace {
 
 constexpr ResourceText kDialogTexts[] = {
-    {0x1000, u"OK"},
-    {0x1001, u"&Yes"},
-    {0x1002, u"&No"},
+    {0x1000, N_(u"OK")},
+    // TRANSLATORS: "&" marks the access key; Yes and No share a dialog, so
+    // their keys must differ.
+    {0x1001, N_(u"&Yes")},
+    // TRANSLATORS: "&" marks the access key, which must differ from Yes's.
+    {0x1002, N_(u"&No")},
 };
 const ResourceModule kDialogModule{kDialogTexts};
 

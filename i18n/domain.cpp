@@ -57,8 +57,7 @@ void TDomain::OpenMoFile() {
 }
 
 void TDomain::CloseMoFile() {
-  locator_.ReleaseMoFile(mofile);
-  mofile = nullptr;
+  mofile.reset();
 }
 
 std::string TDomain::gettext(const std::string& key) {

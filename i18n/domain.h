@@ -1,6 +1,7 @@
 // One text domain: its folder, its language and its catalog once opened.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "i18n/file_locator.h"
@@ -14,7 +15,6 @@ class TDomain {
  public:
   TDomain(TFileLocator& locator, MessageBoxHandler& messageBox)
       : locator_(locator), messageBox_(messageBox) {}
-  ~TDomain() { CloseMoFile(); }
   TDomain(const TDomain&) = delete;
   TDomain& operator=(const TDomain&) = delete;
 
@@ -31,7 +31,7 @@ class TDomain {
   Text vDirectory;
   Text curlang;
   Text SpecificFilename;
-  TMoFile* mofile = nullptr;
+  std::shared_ptr<const TMoFile> mofile;  // shared with the other domains that use it
   bool OpenHasFailedBefore = false;
   bool Enabled = true;
 

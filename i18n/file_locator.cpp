@@ -1,9 +1,11 @@
 #include "i18n/file_locator.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "i18n/appended_catalogs.h"
 #include "i18n/errors.h"
 #include "platform/byte_reader.h"
 #include "platform/file.h"
@@ -12,17 +14,9 @@
 namespace zephora {
 namespace {
 
-constexpr size_t kBlockSize = 100000;
-constexpr size_t kMarkerLength = 39;
+using namespace appended_catalogs;
 
-// The markers are joined at run time so that neither stands whole in our
-// own image, where the scan would find it.
-std::string BeginMarker() {
-  return std::string("DXG") + "BD7F1BE4-9FCF-4E3A-ABA7-3443D11AB362";
-}
-std::string EndMarker() {
-  return std::string("DXG") + "1C58841C-D8A0-4457-BF54-D8315D4CF49D";
-}
+constexpr size_t kBlockSize = 100000;
 
 char16_t FoldForPath(char16_t c) {
   return c == u'/' ? u'\\' : AsciiUpper(c);
@@ -50,13 +44,16 @@ std::int64_t FindSignaturePos(File& file, const std::string& marker) {
   }
 }
 
-bool ReadI64(File& file, std::int64_t offset, std::int64_t& value) {
-  std::uint8_t bytes[8];
+// The position `relative` bytes past `base` when it lies no further than
+// `limit`; -1 otherwise, also for numbers that would overflow.
+std::int64_t PositionWithin(std::int64_t base, std::int64_t relative, std::int64_t limit) {
+  return relative >= 0 && relative <= limit - base ? base + relative : -1;
+}
+
+// `count` bytes at `offset`, all of them or none.
+bool ReadExactly(File& file, std::int64_t offset, void* into, size_t count) {
   size_t got = 0;
-  if (file.ReadAt(offset, bytes, 8, got) != 0 || got != 8)
-    return false;
-  value = static_cast<std::int64_t>(ByteReader(bytes, 8).U64());
-  return true;
+  return file.ReadAt(offset, into, count, got) == 0 && got == count;
 }
 
 }  // namespace
@@ -86,28 +83,33 @@ void TFileLocator::Analyze() {
   if (begin <= 0 || end <= 0)
     return;
   const std::int64_t base = begin + static_cast<std::int64_t>(kMarkerLength);
-  std::int64_t first = 0;
-  if (!ReadI64(file, end - 8, first))
+  const std::int64_t tableEnd = end - static_cast<std::int64_t>(kNumberSize);
+  std::uint8_t number[kNumberSize];
+  if (!ReadExactly(file, tableEnd, number, kNumberSize))
     return;
-  std::int64_t position = base + first;
-  while (position >= base && position < end) {
-    std::int64_t next = 0, offset = 0, size = 0;
-    if (!ReadI64(file, position, next) || !ReadI64(file, position + 8, offset) ||
-        !ReadI64(file, position + 16, size)) {
+  std::int64_t position = PositionWithin(base, ByteReader(number, kNumberSize).I64(), tableEnd);
+  while (position >= base && position < tableEnd) {
+    std::uint8_t header[kEntryHeaderSize];
+    if (!ReadExactly(file, position, header, kEntryHeaderSize))
+      return;
+    ByteReader fields(header, kEntryHeaderSize);
+    const std::int64_t next = fields.I64();
+    const std::int64_t offset = fields.I64();
+    const std::int64_t size = fields.I64();
+    const std::int64_t nameStart = position + static_cast<std::int64_t>(kEntryHeaderSize);
+    const std::int64_t nameEnd = next != 0 ? PositionWithin(base, next, tableEnd) : tableEnd;
+    const std::int64_t data = PositionWithin(base, offset, tableEnd);
+    if (nameEnd < nameStart || nameEnd - nameStart > 65536 || data < 0 || size < 0 ||
+        size > tableEnd - data) {
       return;
     }
-    const std::int64_t nameStart = position + 24;
-    const std::int64_t nameEnd = next != 0 ? base + next : end - 8;
-    if (nameEnd < nameStart || nameEnd - nameStart > 65536)
-      return;
     std::string name(static_cast<size_t>(nameEnd - nameStart), '\0');
-    size_t got = 0;
-    if (file.ReadAt(nameStart, name.data(), name.size(), got) != 0 || got != name.size())
+    if (!ReadExactly(file, nameStart, name.data(), name.size()))
       return;
-    filelist_[Trim(FromUtf8(name))] = TEmbeddedFileInfo{base + offset, size};
-    if (next == 0 || base + next <= position)
+    filelist_[Trim(FromUtf8(name))] = TEmbeddedFileInfo{data, size};
+    if (next == 0 || nameEnd <= position)
       return;
-    position = base + next;
+    position = nameEnd;
   }
 }
 
@@ -122,39 +124,26 @@ bool TFileLocator::FileExists(const Text& path) const {
   return Embedded(path) != nullptr || zephora::FileExists(path);
 }
 
-TMoFile* TFileLocator::GetMoFile(const Text& path) {
+std::shared_ptr<const TMoFile> TFileLocator::GetMoFile(const Text& path) {
   const TEmbeddedFileInfo* embedded = Embedded(path);
   const Text& file = embedded ? executable_ : path;
   const std::int64_t offset = embedded ? embedded->offset : 0;
   const Text key = file + u" //\\ " + ToText(offset);
 
   std::unique_lock lock(MoFilesCS);
-  auto it = MoFiles.find(key);
-  if (it == MoFiles.end()) {
-    auto catalog = std::make_unique<TMoFile>(file, offset, embedded ? embedded->size : -1, file);
-    it = MoFiles.emplace(key, std::move(catalog)).first;
-  }
-  ++it->second->Users;
-  return it->second.get();
-}
-
-void TFileLocator::ReleaseMoFile(TMoFile* file) {
-  if (file == nullptr)
-    return;
-  std::unique_lock lock(MoFilesCS);
-  if (--file->Users > 0)
-    return;
-  for (auto it = MoFiles.begin(); it != MoFiles.end(); ++it) {
-    if (it->second.get() == file) {
-      MoFiles.erase(it);
-      return;
-    }
-  }
+  std::erase_if(MoFiles, [](const auto& entry) { return entry.second.expired(); });
+  if (auto open = MoFiles[key].lock())
+    return open;
+  auto catalog =
+      std::make_shared<const TMoFile>(file, offset, embedded ? embedded->size : -1, file);
+  MoFiles[key] = catalog;
+  return catalog;
 }
 
 std::size_t TFileLocator::OpenCatalogCount() const {
   std::shared_lock lock(MoFilesCS);
-  return MoFiles.size();
+  return static_cast<std::size_t>(std::count_if(
+      MoFiles.begin(), MoFiles.end(), [](const auto& entry) { return !entry.second.expired(); }));
 }
 
 }  // namespace zephora

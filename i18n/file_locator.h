@@ -33,11 +33,12 @@ class TFileLocator {
   // An appended catalog or a file on disk of that path.
   bool FileExists(const Text& path) const;
 
-  // Opens or shares the catalog of `path`; the caller releases it. Throws
+  // Opens the catalog of `path`, or shares the one already open at the same
+  // file and offset; it is unmapped when its last holder lets go. Throws
   // ECatalogIOError when the catalog cannot be used.
-  TMoFile* GetMoFile(const Text& path);
-  void ReleaseMoFile(TMoFile* file);
+  std::shared_ptr<const TMoFile> GetMoFile(const Text& path);
 
+  // Catalogs that somebody still holds.
   std::size_t OpenCatalogCount() const;
 
  private:
@@ -47,7 +48,7 @@ class TFileLocator {
   Text executable_;
   Text basedirectory_;
   std::map<Text, TEmbeddedFileInfo, PathLess> filelist_;
-  std::map<Text, std::unique_ptr<TMoFile>, PathLess> MoFiles;
+  std::map<Text, std::weak_ptr<const TMoFile>, PathLess> MoFiles;
   mutable std::shared_mutex MoFilesCS;
 };
 

@@ -30,8 +30,6 @@ class TMoFile {
   std::uint32_t Count() const { return count_; }
   bool Swapped() const { return doswap_; }
 
-  int Users = 0;  // domains holding this catalog; guarded by the registry's lock
-
  private:
   void ReadHeader(const Text& displayPath);
   std::uint32_t Word(std::uint64_t offset) const;

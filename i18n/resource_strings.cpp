@@ -48,6 +48,12 @@ Text ResourceModule::Load(std::uint32_t identifier) const {
   return Text();
 }
 
+std::vector<const ResourceModule*> RegisteredModules() {
+  ModuleRegistry& registry = Registry();
+  std::lock_guard guard(registry.lock);
+  return registry.modules;
+}
+
 Text LoadResString(const ResStringRec* record) {
   if (record == nullptr)
     return Text();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <vector>
 
 #include "i18n/format.h"
 #include "platform/text.h"
@@ -16,6 +17,12 @@ struct ResourceText {
   std::uint32_t identifier;
   const char16_t* text;
 };
+
+// Marks a text of a table for the message template (xgettext's keyword N_);
+// the text itself is unchanged, since the loaders translate it.
+constexpr const char16_t* N_(const char16_t* text) {
+  return text;
+}
 
 // A library's table of texts. Modules register themselves when constructed,
 // in the order the program's static objects come to life.
@@ -28,10 +35,14 @@ class ResourceModule {
 
   // The built-in text, or empty when the module has none of that identifier.
   Text Load(std::uint32_t identifier) const;
+  std::span<const ResourceText> Texts() const { return texts_; }
 
  private:
   std::span<const ResourceText> texts_;
 };
+
+// The modules linked into the program, in the order they registered.
+std::vector<const ResourceModule*> RegisteredModules();
 
 // Names one text of one module.
 struct ResStringRec {

@@ -3,24 +3,14 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "i18n/resource_strings.h"
 #include "platform/system_error.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
 #include "shelllink/com_object.h"
+#include "shelllink/shelllink_texts.h"
 
 namespace zephora {
 namespace {
-
-constexpr ResourceText kShellLinkTexts[] = {
-    {0x1300, u"%s, ClassID: %s"},
-    {0x1301, u"OLE error %.8x"},
-    {0x1302, u"Interface not supported"},
-};
-const ResourceModule kShellLinkModule{kShellLinkTexts};
-const ResStringRec SOleError{&kShellLinkModule, 0x1300};
-const ResStringRec SOleErrorCode{&kShellLinkModule, 0x1301};
-const ResStringRec SIntfNotSupported{&kShellLinkModule, 0x1302};
 
 // Every text comes back through a buffer of this many code units.
 constexpr int kBufferLength = 256;

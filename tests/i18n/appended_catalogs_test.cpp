@@ -46,6 +46,18 @@ TEST(AppendedCatalogs, TranslateLikeCatalogsOnDisk) {
   EXPECT_FALSE(layer.Locator().FileExists(u"elsewhere\\locale\\nl\\LC_MESSAGES\\default.mo"));
 }
 
+TEST(AppendedCatalogs, FolderBesideTheExecutableServesTheOtherLanguages) {
+  test::ProgramFolder folder;
+  test::WriteFile(folder.Path() / "SETUP.EXE",
+                  "MZ" + BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}}));
+  folder.Install("de", "many.mo");
+  folder.Install("nl", "nl_BE.mo");  // the appended catalog of the same path wins
+  const auto layer = test::StartLayer(folder, u"de_DE");
+  EXPECT_EQ(_(u"key0010"), u"value0010");
+  UseLanguage(u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
 TEST(AppendedCatalogs, MarkerAtTheStartOrMissingMeansNone) {
   test::TempDir dir;
   const auto atStart = dir / "atstart.exe";
@@ -68,6 +80,34 @@ TEST(AppendedCatalogs, DamagedTableKeepsWhatWasRead) {
   test::WriteFile(path, "MZ" + bundle);
   const TFileLocator locator(test::ToText(path));
   EXPECT_LE(locator.FileList().size(), 1u);
+}
+
+// Numbers near the limits of 64 bits once overflowed when added to the
+// block's start; they end the scan instead.
+TEST(AppendedCatalogs, HostileNumbersEndTheScan) {
+  const std::string bundle = BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}});
+  const size_t table = 39 + test::CatalogBytes("basic-le.mo").size();
+  const size_t firstEntryField = bundle.size() - 39 - 8;
+  const std::string huge("\xff\xff\xff\xff\xff\xff\xff\x7f", 8);
+  const std::string negative("\x00\x00\x00\x00\x00\x00\x00\x80", 8);
+  struct Case {
+    size_t field;
+    std::string value;
+  };
+  const Case cases[] = {
+      {firstEntryField, huge}, {firstEntryField, negative}, {table, huge},
+      {table, negative},       {table + 8, huge},           {table + 8, negative},
+      {table + 16, huge},      {table + 16, negative},
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    std::string damaged = bundle;
+    damaged.replace(c.field, 8, c.value);
+    const auto path = dir / "hostile.exe";
+    test::WriteFile(path, "MZ" + damaged);
+    const TFileLocator locator(test::ToText(path));
+    EXPECT_TRUE(locator.FileList().empty()) << c.field;
+  }
 }
 
 }  // namespace

@@ -136,10 +136,11 @@ TEST(Translation, OpenCatalogsAreSharedAndReleasedWithTheirLastUser) {
   const Text path = test::ToText(folder.LocalePath("nl"));
   EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
   ASSERT_EQ(locator.OpenCatalogCount(), 1u);
-  TMoFile* shared = locator.GetMoFile(path);
-  EXPECT_EQ(shared->Users, 2);
-  locator.ReleaseMoFile(shared);
-  UseLanguage(u"de");  // the domain lets go of its catalog
+  std::shared_ptr<const TMoFile> shared = locator.GetMoFile(path);
+  EXPECT_EQ(shared.use_count(), 2);  // the domain's and ours
+  UseLanguage(u"de");                // the domain lets go of its catalog
+  EXPECT_EQ(locator.OpenCatalogCount(), 1u);
+  shared.reset();
   EXPECT_EQ(locator.OpenCatalogCount(), 0u);
   EXPECT_EQ(_(u"WAARSCHUWING"), u"WAARSCHUWING");
 }

@@ -1,7 +1,5 @@
-// The block of catalogs that is appended to an executable: begin marker, the
-// catalogs' bytes, a table of entries, the offset of the first entry, and the
-// end marker. Every offset counts from just past the begin marker, so the
-// block is the same wherever it lands in the file.
+// The block of catalogs that is appended to an executable, laid out as
+// i18n/appended_catalogs.h says.
 #pragma once
 
 #include <string>

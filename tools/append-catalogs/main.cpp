@@ -8,6 +8,17 @@
 #include <vector>
 
 #include "catalog_bundle.h"
+#include "i18n/appended_catalogs.h"
+
+namespace {
+
+bool ReadWhole(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad() && in.is_open();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -22,13 +33,25 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "append-catalogs: %s: expected RELATIVE-PATH=CATALOG.mo\n", argv[i]);
       return 2;
     }
-    std::ifstream in(argument.substr(equals + 1), std::ios::binary);
-    if (!in) {
+    zephora::BundledCatalog catalog{argument.substr(0, equals), {}};
+    if (!ReadWhole(argument.substr(equals + 1), catalog.bytes)) {
       std::fprintf(stderr, "append-catalogs: cannot read %s\n", argument.c_str() + equals + 1);
       return 1;
     }
-    catalogs.push_back(
-        {argument.substr(0, equals), std::string(std::istreambuf_iterator<char>(in), {})});
+    catalogs.push_back(std::move(catalog));
+  }
+  // The reader takes the first marker it finds: a second block, or a marker
+  // inside the program's own image, would hide these catalogs.
+  std::string executable;
+  if (!ReadWhole(argv[1], executable)) {
+    std::fprintf(stderr, "append-catalogs: cannot read %s\n", argv[1]);
+    return 1;
+  }
+  namespace format = zephora::appended_catalogs;
+  if (executable.find(format::BeginMarker()) != std::string::npos ||
+      executable.find(format::EndMarker()) != std::string::npos) {
+    std::fprintf(stderr, "append-catalogs: %s already holds a catalog marker\n", argv[1]);
+    return 1;
   }
   std::ofstream out(argv[1], std::ios::binary | std::ios::app);
   const std::string bundle = zephora::BuildCatalogBundle(catalogs);

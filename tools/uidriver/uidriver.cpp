@@ -10,6 +10,11 @@
 //   error TEXT             expect the error box with exactly TEXT, and close it
 //   error-any              print the error box's text, and close it
 //   confirm yes|no|escape  answer the confirmation dialog
+//   expect-dialog CAPTION TEXT BUTTONS
+//                          expect a dialog (the error box or the question)
+//                          with that caption, text and button captions, the
+//                          latter joined by "|"; it stays open
+//   snap FILE.bmp          save the open dialog as it is on the screen
 //   state                  print the page, the front button, Cancel and Next
 //   expect-state STATE     the same as one line, compared with STATE
 //   wait-closed            wait until the wizard has gone
@@ -36,16 +41,14 @@ const wchar_t* const kPageTitles[] = {L"Programma Setup",
                                       L"Installatie is niet voltooid"};
 constexpr DWORD kTimeoutMs = 60000;
 
-std::wstring Widen(const char* text) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
+// An argument with its \r and \n turned into line breaks.
+std::wstring Unescape(const std::wstring& text) {
   std::wstring unescaped;
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == L'\\' && i + 1 < out.size() && (out[i + 1] == L'r' || out[i + 1] == L'n')) {
-      unescaped += out[++i] == L'r' ? L'\r' : L'\n';
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'\\' && i + 1 < text.size() && (text[i + 1] == L'r' || text[i + 1] == L'n')) {
+      unescaped += text[++i] == L'r' ? L'\r' : L'\n';
     } else {
-      unescaped += out[i];
+      unescaped += text[i];
     }
   }
   return unescaped;
@@ -161,6 +164,72 @@ std::wstring DialogMessage(HWND dialog) {
     }
   }
   return message;
+}
+
+// The captions of a dialog's buttons in their order, joined by "|".
+std::wstring DialogButtons(HWND dialog) {
+  std::wstring buttons;
+  for (HWND hwnd : Descendants(dialog)) {
+    if (lstrcmpiW(ClassOf(hwnd).c_str(), L"Button") == 0 && IsWindowVisible(hwnd)) {
+      buttons += (buttons.empty() ? L"" : L"|") + WindowText(hwnd);
+    }
+  }
+  return buttons;
+}
+
+HWND WaitForDialog(HWND wizard) {
+  HWND dialog = nullptr;
+  WaitFor(
+      [&] { return (dialog = FindDialog(wizard)) != nullptr && !DialogMessage(dialog).empty(); });
+  return dialog;
+}
+
+// Writes what the screen shows of `window` as a 24-bit bitmap file.
+bool SaveWindowImage(HWND window, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0)
+    return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, previous);
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;  // rows from the bottom up, as the file keeps them
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+  const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                             reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (rows != height)
+    return false;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+  bytes.append(pixels.data(), pixels.size());
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
+  CloseHandle(out);
+  return ok;
 }
 
 bool PressButton(HWND button) {
@@ -313,18 +382,29 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
       SetForegroundWindow(dialog);
       PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
       PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    } else {
-      HWND button = nullptr;
-      for (HWND hwnd : Descendants(dialog)) {
-        std::wstring text = WindowText(hwnd);
-        std::erase(text, L'&');
-        if (_wcsicmp(text.c_str(), answer == L"yes" ? L"Yes" : L"No") == 0)
-          button = hwnd;
-      }
-      if (!PressButton(button))
-        return Fail("no button " + Narrow(answer));
+    } else if (!PressButton(GetDlgItem(dialog, answer == L"yes" ? IDYES : IDNO))) {
+      return Fail("no button " + Narrow(answer));
     }
     WaitFor([&] { return !IsWindow(dialog); }, 10000);
+  } else if (verb == L"expect-dialog" && need(3)) {
+    const std::wstring caption = args[i++], text = args[i++], buttons = args[i++];
+    const HWND dialog = WaitForDialog(wizard);
+    if (dialog == nullptr)
+      return Fail("no dialog; " + Narrow(State(wizard)));
+    // Give the dialog a moment to show its final captions and to be drawn.
+    Sleep(500);
+    const std::wstring seen = L"[" + WindowText(dialog) + L"]: " + DialogMessage(dialog) + L" {" +
+                              DialogButtons(dialog) + L"}";
+    std::printf("dialog %s\n", Narrow(seen).c_str());
+    if (seen != L"[" + caption + L"]: " + text + L" {" + buttons + L"}")
+      return Fail("expected dialog [" + Narrow(caption) + "]: " + Narrow(text) + " {" +
+                  Narrow(buttons) + "}");
+  } else if (verb == L"snap" && need(1)) {
+    const std::wstring path = args[i++];
+    const HWND dialog = WaitForDialog(wizard);
+    if (dialog == nullptr || !SaveWindowImage(dialog, path))
+      return Fail("cannot save the dialog as " + Narrow(path));
+    std::printf("snap: %s\n", Narrow(path).c_str());
   } else if (verb == L"state") {
     std::printf("state: %s\n", Narrow(State(wizard)).c_str());
   } else if (verb == L"expect-state" && need(1)) {
@@ -348,10 +428,12 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// Wide arguments: narrow ones come in the ANSI code page, which cannot hold
+// every text of the catalogs.
+int wmain(int argc, wchar_t** argv) {
   std::vector<std::wstring> args;
   for (int i = 1; i < argc; ++i)
-    args.push_back(Widen(argv[i]));
+    args.push_back(Unescape(argv[i]));
   HWND wizard = nullptr;
   if (!WaitFor([&] { return (wizard = Wizard()) != nullptr; })) {
     Fail("no wizard window");

@@ -46,6 +46,8 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   FileDestination destination(file);
   client.Get(url, destination);
   if (client.ResponseCode() != 200) {
+    // TRANSLATORS: followed at once by the reply's code, ": " and its status
+    // line, as in "HTTP Error:204: HTTP/1.1 204 No Content".
     throw Exception(_(u"HTTP Error:") +
                     Format(u"%d: %s", {client.ResponseCode(), client.ResponseText()}));
   }

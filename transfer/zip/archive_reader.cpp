@@ -110,6 +110,47 @@ void ApplyZip64Field(std::string_view extra, CentralEntry& entry) {
   }
 }
 
+// Replaces the end record's values by those of the ZIP64 end record. The
+// locator may be no more than bytes that look like one (the end of the last
+// entry's name, say): unless the end record needs ZIP64 values, a locator
+// that does not lead to a ZIP64 end record is not one.
+ParseError ApplyZip64EndRecord(ArchiveSource& source, EndRecord& end) {
+  const bool needed = NeedsZip64(end);
+  const auto failIfNeeded = [&](ParseStatus status, const char* what, std::uint64_t offset) {
+    return needed ? Fail(status, what, offset) : ParseError{};
+  };
+  std::uint8_t locator[kLocatorSize];
+  if (end.position < kLocatorSize ||
+      !source.ReadAt(end.position - kLocatorSize, locator, kLocatorSize) ||
+      Load32(locator) != kZip64LocatorSignature) {
+    return failIfNeeded(ParseStatus::BadDirectory, "ZIP64 locator missing", end.position);
+  }
+  const std::uint64_t locatorPosition = end.position - kLocatorSize;
+  ByteReader l(locator, kLocatorSize);
+  l.Skip(4);
+  const std::uint32_t recordDisk = l.U32();
+  const std::uint64_t recordOffset = l.U64();
+  const std::uint32_t diskCount = l.U32();
+  if (recordDisk != 0 || diskCount > 1) {
+    return failIfNeeded(ParseStatus::MultiPart, "ZIP64 locator names another disk",
+                        locatorPosition);
+  }
+  std::uint8_t record[kZip64EndSize];
+  if (recordOffset > locatorPosition || locatorPosition - recordOffset < kZip64EndSize ||
+      !source.ReadAt(recordOffset, record, kZip64EndSize) || Load32(record) != kZip64EndSignature) {
+    return failIfNeeded(ParseStatus::BadDirectory, "ZIP64 end record missing", recordOffset);
+  }
+  ByteReader r(record, kZip64EndSize);
+  r.Skip(4 + 8 + 2 + 2);
+  end.disk = r.U32();
+  end.directoryDisk = r.U32();
+  r.U64();  // entries on this disk
+  end.entryCount = r.U64();
+  end.directorySize = r.U64();
+  end.directoryOffset = r.U64();
+  return {};
+}
+
 }  // namespace
 
 bool MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
@@ -206,41 +247,8 @@ ParseError FindEndRecord(ArchiveSource& source, EndRecord& end) {
 ParseError ReadCentralDirectory(ArchiveSource& source, EndRecord& end,
                                 std::vector<CentralEntry>& entries) {
   entries.clear();
-  // The ZIP64 locator lies right before the end record.
-  std::uint8_t locator[kLocatorSize];
-  bool haveLocator = false;
-  if (end.position >= kLocatorSize &&
-      source.ReadAt(end.position - kLocatorSize, locator, kLocatorSize) &&
-      Load32(locator) == kZip64LocatorSignature) {
-    haveLocator = true;
-  }
-  if (!haveLocator && NeedsZip64(end)) {
-    return Fail(ParseStatus::BadDirectory, "ZIP64 locator missing", end.position);
-  }
-  if (haveLocator) {
-    ByteReader l(locator, kLocatorSize);
-    l.Skip(4);
-    const std::uint32_t recordDisk = l.U32();
-    const std::uint64_t recordOffset = l.U64();
-    const std::uint32_t diskCount = l.U32();
-    if (recordDisk != 0 || diskCount > 1) {
-      return Fail(ParseStatus::MultiPart, "ZIP64 locator names another disk",
-                  end.position - kLocatorSize);
-    }
-    std::uint8_t record[kZip64EndSize];
-    if (!source.ReadAt(recordOffset, record, kZip64EndSize) ||
-        Load32(record) != kZip64EndSignature) {
-      return Fail(ParseStatus::BadDirectory, "ZIP64 end record missing", recordOffset);
-    }
-    ByteReader r(record, kZip64EndSize);
-    r.Skip(4 + 8 + 2 + 2);
-    end.disk = r.U32();
-    end.directoryDisk = r.U32();
-    r.U64();  // entries on this disk
-    end.entryCount = r.U64();
-    end.directorySize = r.U64();
-    end.directoryOffset = r.U64();
-  }
+  if (ParseError error = ApplyZip64EndRecord(source, end); !error.Ok())
+    return error;
   if (end.disk != 0 || end.directoryDisk != 0) {
     return Fail(ParseStatus::MultiPart, "central directory on another disk", end.position);
   }
@@ -290,6 +298,7 @@ ParseError ReadCentralDirectory(ArchiveSource& source, EndRecord& end,
     entries.push_back(std::move(entry));
     offset += kCentralSize + variable;
   }
+  end.directoryEnd = offset;
   return {};
 }
 

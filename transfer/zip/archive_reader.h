@@ -76,6 +76,7 @@ struct EndRecord {
   std::uint64_t entryCount = 0;
   std::uint64_t directorySize = 0;
   std::uint64_t directoryOffset = 0;
+  std::uint64_t directoryEnd = 0;  // where its last header ends, once read
 };
 
 // What one central-directory header says about its entry.
@@ -101,8 +102,8 @@ struct CentralEntry {
 // the end of the source. `end` is filled for an end record.
 [[nodiscard]] ParseError FindEndRecord(ArchiveSource& source, EndRecord& end);
 
-// The ZIP64 records (when present or needed) and the central directory, in
-// its order.
+// The ZIP64 records (when they check out, or when the end record needs
+// them) and the central directory, in its order.
 [[nodiscard]] ParseError ReadCentralDirectory(ArchiveSource& source, EndRecord& end,
                                               std::vector<CentralEntry>& entries);
 

@@ -148,8 +148,10 @@ bool IsUnsafeFileName(TextView name) {
   const Text upper = AsciiUpper(stem);
   if (upper == u"CON" || upper == u"PRN" || upper == u"AUX" || upper == u"NUL")
     return true;
+  // Windows reserves these with any digit, and with a superscript one to three.
   return upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) &&
-         upper[3] >= u'1' && upper[3] <= u'9';
+         ((upper[3] >= u'0' && upper[3] <= u'9') || upper[3] == u'\u00B9' ||
+          upper[3] == u'\u00B2' || upper[3] == u'\u00B3');
 }
 
 bool MatchesMask(TextView storedName, TextView mask) {
@@ -259,6 +261,8 @@ void TUnZipper::OpenArchive(const Text& path) {
     CloseArchive();
     Raise(error.status == ParseStatus::MultiPart ? SMultiPartArchive : SNotPkZipFile);
   }
+  directoryOffset_ = end.directoryOffset;
+  directoryEnd_ = end.directoryEnd;
   folder_ = std::move(base);
 }
 
@@ -273,11 +277,20 @@ void TUnZipper::ExtractFiles(const Text& mask) {
   if (!IsOpen())
     Raise(SArchiveNotOpen);
   failed_.clear();
+  claimed_.Clear();
+  (void)claimed_.Claim(directoryOffset_, directoryEnd_);
   for (const CentralEntry& entry : entries_) {
-    if (!MatchesMask(entry.name, mask) || entry.isDirectory)
+    const Text name = TargetName(entry.name);
+    if (entry.isDirectory || name.empty()) {
+      // No folder is created and no file can take the data: data that an
+      // entry carries would be lost without a word.
+      if (entry.uncompressedSize > 0)
+        failed_.push_back(entry.name);
       continue;
-    const Text target = JoinPath(folder_, TargetName(entry.name));
-    if (ExtractEntry(entry, target) == Outcome::Failed)
+    }
+    if (!MatchesMask(entry.name, mask))
+      continue;
+    if (ExtractEntry(entry, JoinPath(folder_, name)) == Outcome::Failed)
       failed_.push_back(entry.name);
   }
 }
@@ -291,21 +304,22 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
   std::uint64_t dataOffset = 0;
   if (!LocateEntryData(*source_, entry, dataOffset).Ok())
     return Outcome::Failed;
+  if (!claimed_.Claim(entry.localHeaderOffset, dataOffset + entry.compressedSize))
+    return Outcome::Failed;
   if ((entry.flags & 0x0001) != 0)
     return Outcome::Failed;  // no password is ever set
-  std::unique_ptr<Decoder> decoder;
-  if (entry.uncompressedSize > 0) {
-    decoder =
-        MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
-    if (decoder == nullptr)
-      return Outcome::Failed;
-  }
+  // An empty entry is checked like any other: its method, and that its
+  // data decodes to nothing with the CRC-32 of nothing.
+  const std::unique_ptr<Decoder> decoder =
+      MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
+  if (decoder == nullptr)
+    return Outcome::Failed;
   // Decode beside the target, and replace it only with complete, checked data.
   File temp;
   Text tempPath;
   if (CreateTempFile(JoinPath(folder_, u""), temp, tempPath) != 0)
     return Outcome::Failed;
-  const bool decoded = decoder == nullptr || DecodeInto(entry, *decoder, dataOffset, temp);
+  const bool decoded = DecodeInto(entry, *decoder, dataOffset, temp);
   temp.Close();
   if (!decoded) {
     (void)RemoveFile(tempPath);
@@ -313,8 +327,9 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
   }
   if (const int error = ReplaceFileWith(tempPath, target)) {
     (void)RemoveFile(tempPath);
-    // A protected or busy file is kept as it is: a user may want it so.
-    return IsReplaceRefusal(error) ? Outcome::Kept : Outcome::Failed;
+    // A protected or busy file is kept as it is: a user may want it so. A
+    // folder of that name leaves the data nowhere to go.
+    return IsReplaceRefusal(error) && !DirectoryExists(target) ? Outcome::Kept : Outcome::Failed;
   }
 
   LocalDateTime when;

@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/text.h"
 #include "transfer/zip/archive_reader.h"
+#include "transfer/zip/byte_spans.h"
 #include "transfer/zip/decoder.h"
 
 namespace zephora::zip {
@@ -27,7 +28,9 @@ class TUnZipper {
   // it) and reads its central directory. An empty path opens nothing.
   void OpenArchive(const Text& path);
   // Extracts every entry whose name matches `mask` into BaseDirectory. A
-  // failing entry is skipped; FailedFiles() names it afterwards.
+  // failing entry is skipped; FailedFiles() names it afterwards, as it
+  // names every entry that carries data but has no file to go to (a folder
+  // entry, a name that ends in a separator or a colon).
   void ExtractFiles(const Text& mask);
   // Releases the archive, so that no handle to it remains.
   void CloseArchive();
@@ -49,6 +52,9 @@ class TUnZipper {
   File archive_;
   std::unique_ptr<FileSource> source_;
   std::vector<CentralEntry> entries_;
+  std::uint64_t directoryOffset_ = 0;
+  std::uint64_t directoryEnd_ = 0;
+  ByteSpans claimed_;  // by the central directory and the entries located so far
   std::vector<Text> failed_;
   Text folder_;  // the normalised base folder of the open archive
   std::vector<std::uint8_t> input_;
@@ -59,8 +65,9 @@ class TUnZipper {
 // "\" or ":" is dropped.
 Text TargetName(TextView storedName);
 // Whether a file name would open a device or another file on Windows:
-// reserved device names (with or without an extension), a trailing dot or
-// blank, characters that no file name may hold.
+// reserved device names (with or without an extension; COM and LPT with a
+// digit, superscript 1 to 3 included), a trailing dot or blank, characters
+// that no file name may hold.
 bool IsUnsafeFileName(TextView name);
 // The mask rule: a mask without a folder part matches in any folder; "*"
 // and "?" as wildcards, and "*.*" also matches names without a dot.

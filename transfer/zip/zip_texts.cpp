@@ -16,15 +16,15 @@ enum : std::uint32_t {
 };
 
 constexpr ResourceText kTexts[] = {
-    {kFileNotFound, u"File not found"},
-    {kInvalidStream, u"Invalid Stream"},
-    {kUnhandledArchiveType, u"Unhandled Archive Type"},
-    {kCannotOpenFile, u"Cannot open file \"%s\". %s"},
-    {kNotPkZipFile, u"Invalid file - not a PKZip file"},
-    {kDirectoryNotFound, u"Directory does not exist"},
-    {kArchiveNotOpen, u"Archive does not exist - Filename is blank"},
-    {kCouldNotExtract, u"Could not extract %d file(s): %s"},
-    {kMultiPartArchive, u"Multi-part archives are not supported"},
+    {kFileNotFound, N_(u"File not found")},
+    {kInvalidStream, N_(u"Invalid Stream")},
+    {kUnhandledArchiveType, N_(u"Unhandled Archive Type")},
+    {kCannotOpenFile, N_(u"Cannot open file \"%s\". %s")},
+    {kNotPkZipFile, N_(u"Invalid file - not a PKZip file")},
+    {kDirectoryNotFound, N_(u"Directory does not exist")},
+    {kArchiveNotOpen, N_(u"Archive does not exist - Filename is blank")},
+    {kCouldNotExtract, N_(u"Could not extract %d file(s): %s")},
+    {kMultiPartArchive, N_(u"Multi-part archives are not supported")},
 };
 
 const ResourceModule kModule{kTexts};

@@ -47,9 +47,10 @@ clean_install() {
 }
 
 # Runs SETUP.EXE and the driver with the given steps; the driver's report
-# lands in $work/driver.log.
+# lands in $work/driver.log. The wizard runs in language "C", which has no
+# catalog, so it shows the texts as the code has them.
 drive() {
-  "$wine_run" "$setup" >/dev/null 2>&1 &
+  LANG=C.UTF-8 "$wine_run" "$setup" >/dev/null 2>&1 &
   local setup_pid=$!
   "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
   local rc=$?

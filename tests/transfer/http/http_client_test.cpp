@@ -441,6 +441,9 @@ TEST(HttpTexts, WordsSocketErrors) {
   EXPECT_EQ(http::SocketErrorMessage(10066), u"Socket Error # 10066\r\nDirectory not empty");
   EXPECT_EQ(http::SocketErrorMessage(10004), u"Socket Error # 10004\r\nInterrupted system call.");
   EXPECT_EQ(http::SocketErrorMessage(12345), u"Socket Error # 12345\r\n");
+  // A number that is the identifier of another of the client's texts.
+  EXPECT_EQ(http::SocketErrorMessage(0x2000), u"Socket Error # 8192\r\n");
+  EXPECT_EQ(http::SocketErrorMessage(10061), u"Socket Error # 10061\r\nConnection refused.");
 }
 
 #ifndef _WIN32

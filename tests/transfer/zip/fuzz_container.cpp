@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "transfer/zip/archive_reader.h"
+#include "transfer/zip/byte_spans.h"
 #include "transfer/zip/decoder.h"
 
 namespace {
@@ -46,13 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<CentralEntry> entries;
   if (!ReadCentralDirectory(source, end, entries).Ok())
     return 0;
+  // As the extractor does: no bytes are decoded twice.
+  ByteSpans claimed;
+  (void)claimed.Claim(end.directoryOffset, end.directoryEnd);
   std::size_t visited = 0;
   for (const CentralEntry& entry : entries) {
     if (++visited > kMaxEntries)
       break;
     std::uint64_t offset = 0;
-    if (!LocateEntryData(source, entry, offset).Ok())
+    if (!LocateEntryData(source, entry, offset).Ok() ||
+        !claimed.Claim(entry.localHeaderOffset, offset + entry.compressedSize)) {
       continue;
+    }
     DecodeEntry(data, size, entry, offset);
   }
   return 0;

@@ -56,10 +56,13 @@ def dos_stamp(year=2021, month=6, day=15, hour=13, minute=45, second=30):
 
 def raw_zip(entries, comment=b"", prefix=b"", cd_offset_delta=0, disk=0, zip64_needed=False):
     """entries: dicts with name (bytes), data (stored bytes as written), and
-    optional method, crc, usize, flags, extra, time, date, made_by, attr,
-    needed."""
+    optional method, crc, usize, csize (declared), flags, extra, comment,
+    time, date, made_by, attr, needed, at (the index of an earlier entry
+    whose local header this one shares, or ("offset", n) for any offset; no
+    local header is written for it)."""
     body = bytearray(prefix)
     central = bytearray()
+    offsets = []
     for e in entries:
         data = e.get("data", b"")
         usize = e.get("usize", len(data))
@@ -67,15 +70,18 @@ def raw_zip(entries, comment=b"", prefix=b"", cd_offset_delta=0, disk=0, zip64_n
         time, date = e.get("time"), e.get("date")
         if time is None:
             time, date = dos_stamp()
-        offset = len(body)
+        at = e.get("at")
+        offset = len(body) if at is None else at[1] if isinstance(at, tuple) else offsets[at]
+        offsets.append(offset)
         fields = (e.get("needed", 20), e.get("flags", 0), e.get("method", 0), time, date, crc,
-                  len(data), usize)
-        body += struct.pack("<IHHHHHIIIHH", 0x04034B50, *fields, len(e["name"]), 0)
-        body += e["name"] + data
+                  e.get("csize", len(data)), usize)
+        if at is None:
+            body += struct.pack("<IHHHHHIIIHH", 0x04034B50, *fields, len(e["name"]), 0)
+            body += e["name"] + data
         central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, e.get("made_by", 0x0014),
-                               *fields, len(e["name"]), len(e.get("extra", b"")), 0, 0, 0,
-                               e.get("attr", 0x20), offset)
-        central += e["name"] + e.get("extra", b"")
+                               *fields, len(e["name"]), len(e.get("extra", b"")),
+                               len(e.get("comment", b"")), 0, 0, e.get("attr", 0x20), offset)
+        central += e["name"] + e.get("extra", b"") + e.get("comment", b"")
     cd_offset = len(body)
     count = len(entries)
     offset_field = 0xFFFFFFFF if zip64_needed else cd_offset + cd_offset_delta
@@ -223,6 +229,129 @@ def crafted(folder):
     c("replace-target.zip", raw_zip([stored(b"target.txt", b"new content")]))
 
 
+def zip64_locator(disk, offset, disks):
+    return struct.pack("<IIQI", 0x07064B50, disk, offset, disks)
+
+
+def local_header(name, data):
+    t, d = dos_stamp()
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, t, d, zlib.crc32(data), len(data),
+                       len(data), len(name), 0) + name + data
+
+
+def hostile(folder):
+    """Packages made to harm the user, each named after the fault it caught."""
+    c = lambda name, blob: write(os.path.join(folder, name), blob)
+    garbage = bytes(random.Random(9).getrandbits(8) for _ in range(64))
+    # Empty entries are checked like any other.
+    c("zero-size-unchecked.zip", raw_zip([
+        stored(b"important.dat", garbage, method=8, usize=0, crc=0xDEADBEEF),
+        stored(b"method99.dat", b"", method=99),
+        deflated(b"output.dat", b"not empty", usize=0, crc=0),
+        stored(b"encrypted.dat", b"\x00" * 12, flags=1, usize=0, crc=0),
+        stored(b"no-stream.dat", b"", method=8),
+        stored(b"wrong-crc.dat", b"", crc=0x12345678),
+        deflated(b"empty-deflated.dat", b""),
+        stored(b"empty-stored.dat", b""),
+    ]))
+    # Data with no file to go to; real folder entries stay folders.
+    c("data-not-written.zip", raw_zip([
+        stored(b"sub", b"file where a folder is"),
+        stored(b"", b"no name"),
+        stored(b"x:", b"stream of a drive"),
+        stored(b"program.exe:", b"stream of a file"),
+        stored(b"attrdir", b"directory attribute", attr=0x10),
+        stored(b"slashdir/", b"folder name"),
+        stored(b"folder/", b"", attr=0x10),
+        deflated(b"deflated-folder/", b"", attr=0x10),  # as Java's zip writer makes folders
+        stored(b"folder/inside.txt", b"inside"),
+    ]))
+    # Twenty entries, one local header: 1 MiB each from a few KiB.
+    bomb = deflated(b"copy01.bin", b"overlap " * 131072)
+    c("overlap-one-local-header.zip",
+      raw_zip([bomb] + [dict(bomb, name=b"copy%02d.bin" % i, at=0) for i in range(2, 21)]))
+    # A deflate stream whose declared size runs on into the central directory.
+    into = deflated(b"into.txt", b"reaches into the directory")
+    c("overlap-into-directory.zip",
+      raw_zip([stored(b"fine.txt", b"fine"), dict(into, csize=len(into["data"]) + 40)]))
+    # A local header hidden in the extra field of a central header.
+    hidden = local_header(b"hidden.txt", b"hidden data")
+    first = stored(b"first.txt", b"first", extra=struct.pack("<HH", 0xCAFE, len(hidden)) + hidden)
+    directory = 30 + len(b"first.txt") + len(b"first")
+    c("local-header-in-directory.zip", raw_zip([
+        first,
+        stored(b"hidden.txt", b"hidden data", at=("offset", directory + 46 + len(b"first.txt") + 4)),
+    ]))
+    # A local header inside the stored data of an earlier entry.
+    c("local-header-in-entry-data.zip", raw_zip([
+        stored(b"outer.txt", local_header(b"inner.txt", b"inner data")),
+        stored(b"inner.txt", b"inner data", at=("offset", 30 + len(b"outer.txt"))),
+    ]))
+    c("device-names-superscript.zip", raw_zip(
+        [stored(n.encode(), b"dev", flags=0x800)
+         for n in ("COM¹", "com².txt", "LPT³.log", "lpt¹", "COM0", "lpt0.dat", "Com³ .txt")] +
+        [stored(b"COM\xfd.txt", b"dev"),  # code page 437: superscript two
+         stored("COM¹0.txt".encode(), b"ok", flags=0x800), stored(b"COM00.txt", b"ok"),
+         stored("LPT⁴.txt".encode(), b"ok", flags=0x800)]))
+    # Bytes that look like a ZIP64 locator right before a plain end record.
+    c("stray-zip64-locator-in-name.zip", raw_zip([
+        stored(b"a.txt", b"plain archive"),
+        stored(b"dir" + zip64_locator(0, 0, 1), b"", attr=0x10)]))
+    c("stray-zip64-locator-in-extra.zip", raw_zip([
+        stored(b"a.txt", b"plain archive"),
+        stored(b"b.txt", b"b", extra=struct.pack("<HH", 0xCAFE, 20) + zip64_locator(7, 0, 9))]))
+    c("stray-zip64-locator-in-comment.zip", raw_zip([
+        stored(b"a.txt", b"plain archive", comment=zip64_locator(0, 1 << 40, 1))]))
+    c("zip64-needed-stray-locator.zip", raw_zip([
+        stored(b"a.txt", b"a", comment=zip64_locator(0, 0, 1))], zip64_needed=True))
+    names = [b"esc\x1b[31m.txt", b"bel\x07.txt", b"nul\x00cut.txt",
+             "invoice\u202efdp.exe".encode(), b"x" * 300]
+    names += [b"fail%02d.txt" % i for i in range(6, 26)]
+    c("failure-names.zip", raw_zip([stored(n, b"data", method=99, flags=0x800) for n in names]))
+    # More entries than the 16-bit count holds: Python adds the ZIP64 records.
+    with zipfile.ZipFile(os.path.join(folder, "many-failures.zip"), "w") as z:
+        for i in range(70000):
+            z.writestr("CON.%05d" % i, b"")
+
+
+class Unseekable:
+    """A write-only stream, so that zipfile writes data descriptors."""
+
+    def __init__(self, f):
+        self.f = f
+
+    def write(self, data):
+        return self.f.write(data)
+
+    def flush(self):
+        self.f.flush()
+
+
+def legitimate_layouts(made, inputs, names):
+    """Layouts that no entry check may refuse: data descriptors, ZIP64
+    fields, empty entries back to back and empty compressed streams."""
+    files = [(n, open(os.path.join(inputs, n), "rb").read()) for n in names]
+    with open(os.path.join(made, "python-streamed.zip"), "wb") as f:
+        with zipfile.ZipFile(Unseekable(f), "w", zipfile.ZIP_DEFLATED) as z:
+            for n, data in files:
+                with z.open(n, "w", force_zip64=n == "text.txt") as w:
+                    w.write(data)
+            for i in range(5):
+                z.writestr(zipfile.ZipInfo("empty-%d.txt" % i), b"")
+    for method, label in ((zipfile.ZIP_DEFLATED, "deflate"), (zipfile.ZIP_BZIP2, "bzip2"),
+                          (zipfile.ZIP_LZMA, "lzma")):
+        with zipfile.ZipFile(os.path.join(made, "python-empty-%s.zip" % label), "w", method) as z:
+            z.writestr("first-empty.txt", b"")
+            z.writestr("small.txt", b"small file\n")
+            z.writestr("last-empty.txt", b"")
+    # Into a pipe, zip cannot go back to fill in sizes: data descriptors.
+    with subprocess.Popen(["zip", "-q", "-X", "-", *names], cwd=inputs,
+                          stdout=subprocess.PIPE) as p:
+        write(os.path.join(made, "infozip-streamed.zip"), p.stdout.read())
+    if p.returncode != 0:
+        raise subprocess.CalledProcessError(p.returncode, "zip")
+
+
 # ---- reference outputs and the manifest of expectations
 def decoded_name(info):
     raw = info.orig_filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
@@ -286,11 +415,7 @@ def manifest(archive, refs):
     os.makedirs(scratch, exist_ok=True)
     for index, info in enumerate(infos):
         expect, ref = "ok", "-"
-        if info.flag_bits & 1:
-            expect = "fail"
-        elif info.file_size == 0:
-            pass
-        elif info.compress_type not in SUPPORTED:
+        if info.flag_bits & 1 or info.compress_type not in SUPPORTED:
             expect = "fail"
         else:
             data = tool_output(archive, info, scratch)
@@ -334,7 +459,9 @@ def main():
         run("7z", "a", "-tzip", "-mm=" + method, "-bd", "-y",
             os.path.join(made, "7z-%s.zip" % method.lower()), *names, cwd=inputs)
     wavpack_archive(os.path.join(made, "wavpack.zip"), os.path.join(OUT, "wav"))
+    legitimate_layouts(made, inputs, names)
     crafted(os.path.join(OUT, "crafted"))
+    hostile(os.path.join(OUT, "crafted"))
 
     # Every archive whose entries are compared with the tools' output.
     listing = []

@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 #include "tests/support/test_support.h"
+#include "transfer/zip/byte_spans.h"
 #include "transfer/zip/decoder.h"
 
 #ifdef _WIN32
@@ -129,6 +130,7 @@ TEST(UnpackArchive, ArchiveLevelFailuresRaiseTheirTextAndKeepThePackage) {
       {"crafted/second-disk.zip", "Multi-part archives are not supported"},
       {"crafted/misplaced-directory.zip", "Invalid file - not a PKZip file"},
       {"crafted/zip64-locator-missing.zip", "Invalid file - not a PKZip file"},
+      {"crafted/zip64-needed-stray-locator.zip", "Invalid file - not a PKZip file"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -206,6 +208,159 @@ TEST(UnpackArchive, DeviceNamesAndTrailingDotsOrBlanksFail) {
             "Could not extract 8 file(s): CON, nul.txt, Lpt1.dat, com9, AUX .log, dir/prn, "
             "trail., blank ");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"COM10.txt", "console.txt", "main.zip"}));
+}
+
+TEST(UnpackArchive, SuperscriptAndZeroDeviceNamesFailOnBothSystems) {
+  for (const char16_t* name :
+       {u"COM0", u"lpt0.txt", u"COM\u00B9", u"com\u00B2.txt", u"LPT\u00B3", u"lpt\u00B9 .log"}) {
+    EXPECT_TRUE(zip::IsUnsafeFileName(name)) << ToUtf8(name);
+  }
+  for (const char16_t* name : {u"COM\u00B90", u"LPT\u2074", u"COM00.txt", u"COMx"}) {
+    EXPECT_FALSE(zip::IsUnsafeFileName(name)) << ToUtf8(name);
+  }
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/device-names-superscript.zip")),
+            "Could not extract 8 file(s): COM¹, com².txt, LPT³.log, lpt¹, COM0, lpt0.dat, "
+            "Com³ .txt, COM².txt");
+  EXPECT_EQ(Listing(dir),
+            (std::set<std::string>{"COM¹0.txt", "COM00.txt", "LPT⁴.txt", "main.zip"}));
+}
+
+// Files that exist before a destructive case, each holding its own name.
+std::vector<std::string> Precious(const TempDir& dir, std::vector<std::string> names) {
+  for (const std::string& name : names)
+    test::WriteFile(dir / name, "precious " + name);
+  return names;
+}
+
+void ExpectUnchanged(const TempDir& dir, const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    EXPECT_EQ(ReadFile(dir / name), "precious " + name) << name;
+}
+
+TEST(UnpackArchive, EmptyEntriesAreCheckedLikeAnyOther) {
+  TempDir dir;
+  const std::vector<std::string> failing =
+      Precious(dir, {"important.dat", "method99.dat", "output.dat", "encrypted.dat",
+                     "no-stream.dat", "wrong-crc.dat"});
+  Precious(dir, {"empty-deflated.dat", "empty-stored.dat"});
+  EXPECT_EQ(Unpack(Package(dir, "crafted/zero-size-unchecked.zip")),
+            "Could not extract 6 file(s): important.dat, method99.dat, output.dat, encrypted.dat, "
+            "no-stream.dat, wrong-crc.dat");
+  ExpectUnchanged(dir, failing);
+  // Empty streams that decode to nothing with the CRC-32 of nothing.
+  EXPECT_EQ(ReadFile(dir / "empty-deflated.dat"), "");
+  EXPECT_EQ(ReadFile(dir / "empty-stored.dat"), "");
+  EXPECT_EQ(Listing(dir).size(), failing.size() + 3);  // no temporary file left
+}
+
+TEST(UnpackArchive, DataWithNoFileToGoToFailsAndFoldersStayFolders) {
+  TempDir dir;
+  fs::create_directory(dir / "sub");
+  test::WriteFile(dir / "sub" / "keep.txt", "kept");
+  EXPECT_EQ(Unpack(Package(dir, "crafted/data-not-written.zip")),
+            "Could not extract 6 file(s): sub, \"\", x:, program.exe:, attrdir, slashdir/");
+  EXPECT_TRUE(fs::is_directory(dir / "sub"));
+  EXPECT_EQ(ReadFile(dir / "sub" / "keep.txt"), "kept");
+  EXPECT_EQ(ReadFile(dir / "inside.txt"), "inside");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"inside.txt", "main.zip", "sub"}));
+  // Without a folder in its way the file entry is written.
+  TempDir other;
+  EXPECT_EQ(Unpack(Package(other, "crafted/data-not-written.zip")),
+            "Could not extract 5 file(s): \"\", x:, program.exe:, attrdir, slashdir/");
+  EXPECT_EQ(ReadFile(other / "sub"), "file where a folder is");
+}
+
+TEST(UnpackArchive, EntriesSharingBytesWithAnotherOrTheDirectoryFail) {
+  TempDir dir;
+  const std::vector<std::string> kept = Precious(dir, {"copy02.bin", "copy20.bin"});
+  EXPECT_EQ(Unpack(Package(dir, "crafted/overlap-one-local-header.zip")),
+            "Could not extract 19 file(s): copy02.bin, copy03.bin, copy04.bin, copy05.bin, "
+            "copy06.bin, copy07.bin, copy08.bin, copy09.bin, copy10.bin, copy11.bin, ...");
+  ExpectUnchanged(dir, kept);
+  EXPECT_EQ(fs::file_size(dir / "copy01.bin"), 1u << 20);
+  EXPECT_EQ(Listing(dir),
+            (std::set<std::string>{"copy01.bin", "copy02.bin", "copy20.bin", "main.zip"}));
+  struct Case {
+    const char* fixture;
+    const char* failing;
+    const char* extracted;
+  };
+  const Case cases[] = {
+      {"crafted/overlap-into-directory.zip", "into.txt", "fine.txt"},
+      {"crafted/local-header-in-directory.zip", "hidden.txt", "first.txt"},
+      {"crafted/local-header-in-entry-data.zip", "inner.txt", "outer.txt"},
+  };
+  for (const Case& c : cases) {
+    TempDir each;
+    const std::vector<std::string> existing = Precious(each, {c.failing});
+    EXPECT_EQ(Unpack(Package(each, c.fixture)),
+              std::string("Could not extract 1 file(s): ") + c.failing);
+    ExpectUnchanged(each, existing);
+    EXPECT_EQ(Listing(each), (std::set<std::string>{c.extracted, c.failing, "main.zip"}))
+        << c.fixture;
+  }
+}
+
+TEST(ByteSpans, ClaimsOnlyWhatNoEarlierSpanHolds) {
+  zip::ByteSpans spans;
+  EXPECT_TRUE(spans.Claim(100, 200));
+  EXPECT_TRUE(spans.Claim(300, 400));
+  struct Case {
+    std::uint64_t begin, end;
+    bool claimed;
+  };
+  const Case cases[] = {
+      {50, 101, false},  {199, 250, false}, {120, 130, false}, {90, 410, false},
+      {250, 301, false}, {399, 500, false}, {0, 100, true},    {200, 300, true},
+      {400, 401, true},  {150, 150, true},  {401, 401, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(spans.Claim(c.begin, c.end), c.claimed) << c.begin << "-" << c.end;
+  }
+  // What was claimed above now stands in the way.
+  EXPECT_FALSE(spans.Claim(0, 1));
+  EXPECT_FALSE(spans.Claim(299, 300));
+  spans.Clear();
+  EXPECT_TRUE(spans.Claim(0, 1000));
+}
+
+TEST(UnpackArchive, BytesThatOnlyLookLikeAZip64LocatorAreNotOne) {
+  for (const char* fixture :
+       {"crafted/stray-zip64-locator-in-name.zip", "crafted/stray-zip64-locator-in-extra.zip",
+        "crafted/stray-zip64-locator-in-comment.zip"}) {
+    TempDir dir;
+    EXPECT_EQ(Unpack(Package(dir, fixture)), "") << fixture;
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "plain archive") << fixture;
+    EXPECT_FALSE(fs::exists(dir / "main.zip")) << fixture;
+  }
+}
+
+TEST(UnpackArchive, FailureMessageShowsTheCountAndAFewNamesAsTheyAre) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/failure-names.zip")),
+            "Could not extract 25 file(s): esc<U+001B>[31m.txt, bel<U+0007>.txt, "
+            "nul<U+0000>cut.txt, invoice<U+202E>fdp.exe, " +
+                std::string(100, 'x') +
+                "..., fail06.txt, fail07.txt, fail08.txt, fail09.txt, fail10.txt, ...");
+  // More entries than the end record counts, through the ZIP64 records.
+  TempDir many;
+  EXPECT_EQ(Unpack(Package(many, "crafted/many-failures.zip")),
+            "Could not extract 70000 file(s): CON.00000, CON.00001, CON.00002, CON.00003, "
+            "CON.00004, CON.00005, CON.00006, CON.00007, CON.00008, CON.00009, ...");
+}
+
+// The container fuzzer's corpus as packages: each one unpacks, or fails
+// with a message and stays.
+TEST(UnpackArchive, FuzzCorpusUnpacksOrFailsWithAMessage) {
+  for (const auto& item :
+       fs::directory_iterator(test::SourcePath("tests/transfer/zip/fuzz_corpus"))) {
+    TempDir dir;
+    const fs::path package = dir / "main.zip";
+    fs::copy_file(item.path(), package);
+    const std::string message = Unpack(package);
+    EXPECT_EQ(fs::exists(package), !message.empty()) << item.path();
+  }
 }
 
 TEST(UnpackArchive, UnreadableEntriesFailAndTheRestIsExtracted) {

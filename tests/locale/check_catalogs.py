@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Checks every catalog locale/<language>.po against the message template:
+msgfmt accepts it with --check, every template entry is translated and none
+is fuzzy, its header names its language, its plural forms and UTF-8, its line
+breaks follow the translation layer's rules, and the access keys of each
+dialog's buttons stay apart.
+
+Usage: check_catalogs.py LOCALE-FOLDER"""
+import pathlib
+import re
+import subprocess
+import sys
+
+# The buttons that share a dialog: their access keys must differ.
+DIALOGS = [["&Yes", "&No"], ["OK"]]
+
+failures = []
+
+
+def fail(catalog, message):
+    failures.append(f"{catalog.name}: {message}")
+
+
+def unquote(text):
+    return re.sub(r'\\(.)', lambda m: {"n": "\n", "t": "\t", "r": "\r"}.get(m[1], m[1]), text)
+
+
+def read_po(path):
+    """The entries of a PO file as (msgid, msgstr, flags), obsolete ones left out."""
+    entries, current, field, flags = [], None, None, set()
+    for line in path.read_text(encoding="utf-8").splitlines() + [""]:
+        if line.startswith("#~"):
+            continue
+        if line.startswith("#,"):
+            flags |= {flag.strip() for flag in line[2:].split(",")}
+        keyword = re.match(r'(msgid|msgstr) "(.*)"$', line)
+        if keyword:
+            if keyword[1] == "msgid":
+                if current:
+                    entries.append(current)
+                current = {"msgid": "", "msgstr": "", "flags": flags}
+                flags = set()
+            field = keyword[1]
+            current[field] += unquote(keyword[2])
+        elif line.startswith('"') and current:
+            current[field] += unquote(line[1:-1])
+    if current:
+        entries.append(current)
+    return entries
+
+
+def access_key(text):
+    keys = re.findall(r"&(.)", text.replace("&&", ""))
+    return keys[0].lower() if len(keys) == 1 else None
+
+
+def check(catalog, template):
+    checked = subprocess.run(["msgfmt", "--check", "--statistics", "-o", "/dev/null", catalog],
+                             capture_output=True, text=True)
+    statistics = checked.stderr.strip().splitlines()[-1] if checked.stderr.strip() else ""
+    print(f"{catalog.name}: {statistics}")
+    if checked.returncode != 0:
+        fail(catalog, "msgfmt --check refuses it:\n" + checked.stderr)
+    if not re.fullmatch(r"\d+ translated messages?\.", statistics):
+        fail(catalog, f"not complete: {statistics}")
+    compared = subprocess.run(["msgcmp", catalog, template], capture_output=True, text=True)
+    if compared.returncode != 0:
+        fail(catalog, "lacks translations of the template's entries:\n" + compared.stderr)
+
+    entries = read_po(catalog)
+    header = next((e["msgstr"] for e in entries if e["msgid"] == ""), "")
+    fields = dict(line.split(": ", 1) for line in header.splitlines() if ": " in line)
+    if fields.get("Language") != catalog.stem:
+        fail(catalog, f"header says Language: {fields.get('Language')}, not {catalog.stem}")
+    if not fields.get("Plural-Forms", "").startswith("nplurals="):
+        fail(catalog, "header lacks Plural-Forms")
+    if "charset=UTF-8" not in fields.get("Content-Type", ""):
+        fail(catalog, "header does not declare charset=UTF-8")
+
+    translations = {e["msgid"]: e["msgstr"] for e in entries if e["msgid"] and "fuzzy" not in e["flags"]}
+    for msgid, msgstr in translations.items():
+        # The layer drops every carriage return from what it looks up and puts
+        # one before every line feed of what it returns.
+        if "\r" in msgstr:
+            fail(catalog, f"{msgid!r}: a translation holds no carriage return")
+        if msgstr.count("\n") != msgid.count("\n"):
+            fail(catalog, f"{msgid!r}: {msgstr!r} breaks the lines differently")
+    for buttons in DIALOGS:
+        keys = [access_key(translations.get(b, "")) for b in buttons if "&" in b]
+        if None in keys or len(set(keys)) != len(keys):
+            fail(catalog, "access keys of " + " / ".join(translations.get(b, b) for b in buttons)
+                 + " are missing or shared")
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    folder = pathlib.Path(sys.argv[1])
+    template = folder / "default.pot"
+    catalogs = sorted(folder.glob("*.po"))
+    if not catalogs:
+        failures.append(f"no catalogs in {folder}")
+    for catalog in catalogs:
+        check(catalog, template)
+    for failure in failures:
+        print(failure, file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
