@@ -23,10 +23,6 @@ enum TlsError : int {
   kTlsCutOff,           // the connection ended without the server closing TLS, or a record was bad
 };
 
-inline bool IsTlsError(int code) {
-  return code >= kTlsUntrusted && code <= kTlsCutOff;
-}
-
 // What the session trusts.
 struct TlsOptions {
   // Empty: the system's trust store. Otherwise a PEM file whose certificates

@@ -1,36 +1,62 @@
 #include "transfer/http/tls_texts.h"
 
-#include "i18n/resource_strings.h"
 #include "platform/tls_engine.h"
 #include "transfer/http/http_texts.h"
 
 namespace zephora::http {
 namespace {
 
-constexpr std::uint32_t kFirstText = 0x2100;
-
-// In the order of TlsError from kTlsUntrusted on.
-constexpr ResourceText kTexts[] = {
-    {0x2100, u"The server's certificate is not trusted."},
-    {0x2101, u"The server's certificate has expired."},
-    {0x2102, u"The server's certificate is not valid yet."},
-    {0x2103, u"The server's certificate names another host."},
-    {0x2104, u"The TLS handshake with the server failed."},
-    {0x2105, u"The server and this program have no TLS version in common."},
-    {0x2106, u"The secure connection was cut off."},
+enum : std::uint32_t {
+  kUntrustedText = 0x2100,
+  kExpiredText,
+  kNotYetValidText,
+  kOtherHostText,
+  kHandshakeFailedText,
+  kNoCommonVersionText,
+  kCutOffText,
 };
-static_assert(std::size(kTexts) == kTlsCutOff - kTlsUntrusted + 1, "one text per TLS failure");
+
+constexpr ResourceText kTexts[] = {
+    {kUntrustedText, N_(u"The server's certificate is not trusted.")},
+    {kExpiredText, N_(u"The server's certificate has expired.")},
+    {kNotYetValidText, N_(u"The server's certificate is not valid yet.")},
+    {kOtherHostText, N_(u"The server's certificate names another host.")},
+    {kHandshakeFailedText, N_(u"The TLS handshake with the server failed.")},
+    {kNoCommonVersionText, N_(u"The server and this program have no TLS version in common.")},
+    {kCutOffText, N_(u"The secure connection was cut off.")},
+};
 
 const ResourceModule kModule{kTexts};
 
 }  // namespace
 
+const ResStringRec SCertificateUntrusted{&kModule, kUntrustedText};
+const ResStringRec SCertificateExpired{&kModule, kExpiredText};
+const ResStringRec SCertificateNotYetValid{&kModule, kNotYetValidText};
+const ResStringRec SCertificateOtherHost{&kModule, kOtherHostText};
+const ResStringRec STlsHandshakeFailed{&kModule, kHandshakeFailedText};
+const ResStringRec STlsNoCommonVersion{&kModule, kNoCommonVersionText};
+const ResStringRec STlsCutOff{&kModule, kCutOffText};
+
 Text ConnectionErrorMessage(int code) {
-  if (!IsTlsError(code))
-    return SocketErrorMessage(code);
-  const ResStringRec record{&kModule,
-                            kFirstText + static_cast<std::uint32_t>(code - kTlsUntrusted)};
-  return LoadResString(record);
+  switch (code) {
+    case kTlsUntrusted:
+      return LoadResString(SCertificateUntrusted);
+    case kTlsExpired:
+      return LoadResString(SCertificateExpired);
+    case kTlsNotYetValid:
+      return LoadResString(SCertificateNotYetValid);
+    case kTlsOtherHost:
+      return LoadResString(SCertificateOtherHost);
+    case kTlsHandshakeFailed:
+      return LoadResString(STlsHandshakeFailed);
+    case kTlsNoCommonVersion:
+      return LoadResString(STlsNoCommonVersion);
+    case kTlsCutOff:
+      return LoadResString(STlsCutOff);
+    default:
+      return SocketErrorMessage(code);
+  }
 }
 
 }  // namespace zephora::http
