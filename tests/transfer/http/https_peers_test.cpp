@@ -65,6 +65,11 @@ TEST_F(HttpsPeersTest, NeverFallsBackToPlainHttp) {
   EXPECT_EQ(Download(SecureUrl(nginxPort), dir / "upgrade.zip"),
             u"The TLS handshake with the server failed.");
   EXPECT_FALSE(client.Connected());
+  // What the plain server got was a TLS hello, which it refused; no GET.
+  const std::vector<std::string> log = AccessLog(1);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].rfind(" 400"), log[0].size() - 4) << log[0];
+  EXPECT_NE(log[0].find("\"\\x16\\x03"), std::string::npos) << log[0];
 }
 
 TEST_F(HttpsPeersTest, FetchesThroughTheProxysTunnel) {
