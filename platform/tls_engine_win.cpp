@@ -194,7 +194,7 @@ int SChannelEngine::Fill(bool& ended) {
     start_ = 0;
   }
   if (end_ == input_.size())
-    return kTlsCutOff;  // no record is that long
+    return kTlsCutOff;  // no record is that long: not TLS
   std::size_t got = 0;
   if (const int error = wire_.Receive(input_.data() + end_, input_.size() - end_, got))
     return error;
@@ -215,6 +215,11 @@ int SChannelEngine::SendToken(SecBuffer& token) {
 }
 
 int SChannelEngine::Negotiate() {
+  // A record too long for the input is a failed handshake here.
+  const auto fill = [this](bool& ended) {
+    const int error = Fill(ended);
+    return error == kTlsCutOff ? kTlsHandshakeFailed : error;
+  };
   for (;;) {
     SecBuffer in[2] = {
         {static_cast<ULONG>(end_ - start_), SECBUFFER_TOKEN, input_.data() + start_},
@@ -233,7 +238,7 @@ int SChannelEngine::Negotiate() {
     if (status == SEC_E_INCOMPLETE_MESSAGE) {
       SendToken(out[0]);
       bool ended = false;
-      if (const int error = Fill(ended))
+      if (const int error = fill(ended))
         return error;
       if (ended)
         return kTlsHandshakeFailed;
@@ -253,7 +258,7 @@ int SChannelEngine::Negotiate() {
       return kTlsHandshakeFailed;  // e.g. the server asks for a client certificate
     if (start_ == end_) {
       bool ended = false;
-      if (const int error = Fill(ended))
+      if (const int error = fill(ended))
         return error;
       if (ended)
         return kTlsHandshakeFailed;
