@@ -16,8 +16,16 @@
 namespace zephora {
 namespace {
 
+// One message and a line end. The stream is in text mode, which writes the
+// line end the console expects (CR LF on Windows), so a line break inside
+// the message goes in as LF alone; its CR would otherwise come out twice.
 void Print(std::FILE* stream, const Text& text) {
-  const std::string bytes = ToUtf8(text) + "\n";
+  std::string bytes;
+  for (const char c : ToUtf8(text) + "\n") {
+    if (c == '\n' && !bytes.empty() && bytes.back() == '\r')
+      bytes.pop_back();
+    bytes += c;
+  }
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include "transfer/http/text_util.h"
 
@@ -223,11 +224,11 @@ std::string DefaultCookiePath(std::string_view requestPath) {
   return std::string(requestPath.substr(0, last));
 }
 
-void CookieStore::Receive(std::string_view header, const Url& origin, std::int64_t now) {
+bool MakeCookie(std::string_view header, const Url& origin, std::int64_t now, Cookie& cookie) {
   SetCookie parsed;
   if (!ParseSetCookie(header, parsed))
-    return;
-  Cookie cookie;
+    return false;
+  cookie = Cookie();
   cookie.name = std::move(parsed.name);
   cookie.value = std::move(parsed.value);
   if (parsed.maxAge) {
@@ -240,7 +241,7 @@ void CookieStore::Receive(std::string_view header, const Url& origin, std::int64
   const std::string host = ToLower(origin.host);
   if (parsed.domain) {
     if (!DomainMatches(host, *parsed.domain))
-      return;
+      return false;
     cookie.hostOnly = false;
     cookie.domain = *parsed.domain;
   } else {
@@ -249,49 +250,104 @@ void CookieStore::Receive(std::string_view header, const Url& origin, std::int64
   cookie.path = parsed.path ? *parsed.path : DefaultCookiePath(RequestPath(origin));
   cookie.secure = parsed.secure;
   cookie.httpOnly = parsed.httpOnly;
-  cookie.creation = nextCreation_++;
+  return true;
+}
 
-  const auto old = std::find_if(cookies_.begin(), cookies_.end(), [&](const Cookie& stored) {
-    return stored.name == cookie.name && stored.domain == cookie.domain &&
-           stored.path == cookie.path;
-  });
-  if (old != cookies_.end()) {
-    cookie.creation = old->creation;
-    cookies_.erase(old);
+void CookieStore::Receive(std::string_view header, const Url& origin, std::int64_t now) {
+  Cookie cookie;
+  if (!MakeCookie(header, origin, now, cookie))
+    return;
+  cookie.creation = nextCreation_++;
+  const auto old = byKey_.find(Key{cookie.name, cookie.domain, cookie.path});
+  if (old != byKey_.end()) {
+    cookie.creation = old->second->creation;
+    Remove(byAccess_.find(old->second->lastAccess));
   }
   if (cookie.expiry <= now)
     return;
-  cookies_.push_back(std::move(cookie));
+  Store(std::move(cookie));
+}
+
+void CookieStore::Store(Cookie cookie) {
+  const std::uint64_t access = nextAccess_++;
+  cookie.lastAccess = access;
+  const Stored stored = byAccess_.emplace(access, std::move(cookie)).first;
+  Cookie& kept = stored->second;
+  byKey_.emplace(Key{kept.name, kept.domain, kept.path}, &kept);
+  std::set<std::uint64_t>& domain = accessByDomain_[kept.domain];
+  domain.insert(access);
+
+  // The newest cookie is never the least recently used one, so it stays.
+  if (domain.size() > limits_.perDomain)
+    Remove(byAccess_.find(*domain.begin()));
+  if (byAccess_.size() > limits_.total)
+    Remove(byAccess_.begin());
+}
+
+void CookieStore::Remove(Stored stored) {
+  const Cookie& cookie = stored->second;
+  byKey_.erase(Key{cookie.name, cookie.domain, cookie.path});
+  const auto domain = accessByDomain_.find(cookie.domain);
+  domain->second.erase(cookie.lastAccess);
+  if (domain->second.empty())
+    accessByDomain_.erase(domain);
+  byAccess_.erase(stored);
+}
+
+void CookieStore::Touch(Cookie& cookie) {
+  auto node = byAccess_.extract(cookie.lastAccess);
+  std::set<std::uint64_t>& domain = accessByDomain_.find(cookie.domain)->second;
+  domain.erase(cookie.lastAccess);
+  cookie.lastAccess = nextAccess_++;
+  domain.insert(cookie.lastAccess);
+  node.key() = cookie.lastAccess;
+  byAccess_.insert(std::move(node));
 }
 
 void CookieStore::RemoveExpired(std::int64_t now) {
-  std::erase_if(cookies_, [now](const Cookie& cookie) { return cookie.expiry <= now; });
+  for (auto stored = byAccess_.begin(); stored != byAccess_.end();) {
+    const auto next = std::next(stored);
+    if (stored->second.expiry <= now)
+      Remove(stored);
+    stored = next;
+  }
 }
 
-std::string CookieStore::HeaderFor(const Url& url) const {
+std::string CookieStore::HeaderFor(const Url& url) {
   const std::string host = ToLower(url.host);
   const std::string path = RequestPath(url);
   const bool secureChannel = url.protocol == "https";
-  std::vector<const Cookie*> chosen;
-  for (const Cookie& cookie : cookies_) {
+  std::vector<Cookie*> chosen;
+  for (auto& [access, cookie] : byAccess_) {
     const bool hostMatches =
         cookie.hostOnly ? host == cookie.domain : DomainMatches(host, cookie.domain);
     if (hostMatches && PathMatches(path, cookie.path) && (!cookie.secure || secureChannel)) {
       chosen.push_back(&cookie);
     }
   }
-  std::stable_sort(chosen.begin(), chosen.end(), [](const Cookie* a, const Cookie* b) {
+  std::sort(chosen.begin(), chosen.end(), [](const Cookie* a, const Cookie* b) {
     if (a->path.size() != b->path.size())
       return a->path.size() > b->path.size();
     return a->creation < b->creation;
   });
   std::string header;
-  for (const Cookie* cookie : chosen) {
+  for (Cookie* cookie : chosen) {
     if (!header.empty())
       header += "; ";
     header += cookie->name + "=" + cookie->value;
+    Touch(*cookie);
   }
   return header;
+}
+
+std::vector<Cookie> CookieStore::Cookies() const {
+  std::vector<Cookie> cookies;
+  cookies.reserve(byAccess_.size());
+  for (const auto& [access, cookie] : byAccess_)
+    cookies.push_back(cookie);
+  std::sort(cookies.begin(), cookies.end(),
+            [](const Cookie& a, const Cookie& b) { return a.creation < b.creation; });
+  return cookies;
 }
 
 std::int64_t CookieClock() {

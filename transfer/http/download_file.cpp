@@ -6,6 +6,7 @@
 #include "platform/file.h"
 #include "platform/system_error.h"
 #include "transfer/http/http_texts.h"
+#include "transfer/http/status_text.h"
 
 namespace zephora {
 namespace {
@@ -46,10 +47,10 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   FileDestination destination(file);
   client.Get(url, destination);
   if (client.ResponseCode() != 200) {
+    const Text statusLine = http::ShownStatusLine(client.ResponseText());
     // TRANSLATORS: followed at once by the reply's code, ": " and its status
     // line, as in "HTTP Error:204: HTTP/1.1 204 No Content".
-    throw Exception(_(u"HTTP Error:") +
-                    Format(u"%d: %s", {client.ResponseCode(), client.ResponseText()}));
+    throw Exception(_(u"HTTP Error:") + Format(u"%d: %s", {client.ResponseCode(), statusLine}));
   }
 }
 

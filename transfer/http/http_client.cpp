@@ -1,9 +1,9 @@
 #include "transfer/http/http_client.h"
 
-#include <vector>
-
 #include "platform/exception.h"
+#include "transfer/http/held_body.h"
 #include "transfer/http/http_texts.h"
+#include "transfer/http/status_text.h"
 #include "transfer/http/text_util.h"
 #include "transfer/http/tls_texts.h"
 
@@ -21,19 +21,6 @@ class DiscardDestination : public http::IBodyDestination {
   int Write(const void*, std::size_t) override { return 0; }
   int Reserve(std::int64_t) override { return 0; }
   int Truncate() override { return 0; }
-};
-
-// HTML is collected whole before it reaches the destination.
-class MemoryDestination : public http::IBodyDestination {
- public:
-  int Write(const void* data, std::size_t size) override {
-    bytes.insert(bytes.end(), static_cast<const char*>(data),
-                 static_cast<const char*>(data) + size);
-    return 0;
-  }
-  int Reserve(std::int64_t) override { return 0; }
-  int Truncate() override { return 0; }
-  std::vector<char> bytes;
 };
 
 bool IsHtml(const http::ReplyHead& head) {
@@ -68,16 +55,6 @@ class ByteByByte : public http::IByteStream {
   http::IByteStream& stream_;
 };
 
-// A status line is shown as sent: UTF-8 when it is, else one byte a character.
-Text StatusText(const std::string& line) {
-  if (IsValidUtf8(line))
-    return FromUtf8(line);
-  Text text;
-  for (const char c : line)
-    text += static_cast<char16_t>(static_cast<unsigned char>(c));
-  return text;
-}
-
 }  // namespace
 
 void THttpClient::Disconnect() {
@@ -92,6 +69,12 @@ void THttpClient::Fail(const ReplyStatus& status) {
       throw Exception(LoadResString(http::SConnectionClosedGracefully));
     case ReplyFailure::MaxLineLength:
       throw Exception(LoadResString(http::SMaxLineLengthExceeded));
+    case ReplyFailure::HeaderBlockTooLarge:
+      throw Exception(LoadResString(http::SHeaderBlockTooLarge));
+    case ReplyFailure::LengthTooLarge:
+      throw Exception(LoadResString(http::SContentLengthTooLarge));
+    case ReplyFailure::BadChunkSize:
+      throw Exception(LoadResString(http::SInvalidChunkSize));
     case ReplyFailure::Socket:
       throw Exception(http::ConnectionErrorMessage(status.code));
     case ReplyFailure::System:
@@ -129,9 +112,9 @@ void THttpClient::OpenTunnel(const std::string& server) {
     Fail(status);
   if (reply.code < 200 || reply.code > 299) {
     responseCode_ = reply.code;
-    responseText_ = StatusText(reply.statusLine);
+    responseText_ = http::StatusLineText(reply.statusLine);
     Disconnect();
-    throw Exception(responseText_);
+    throw Exception(http::ShownStatusLine(responseText_));
   }
 }
 
@@ -191,10 +174,12 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
   if (ReplyStatus status = reader.ReadHead(reply); !status.Ok())
     Fail(status);
   responseCode_ = reply.code;
-  responseText_ = StatusText(reply.statusLine);
+  responseText_ = http::StatusLineText(reply.statusLine);
 
   if (AllowCookies) {
     const std::int64_t now = http::CookieClock();
+    // Expired cookies make room before any others are evicted.
+    cookies_.RemoveExpired(now);
     for (const std::string& setCookie : reply.FindAll("Set-Cookie")) {
       cookies_.Receive(setCookie, url, now);
     }
@@ -203,7 +188,9 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
   const int code = reply.code;
   const bool success = code >= 200 && code <= 299;
   bool hasBody = !(code >= 100 && code <= 199) && code != 204 && code != 304;
-  if (hasBody && code >= 300 && code <= 399 && reply.ContentLength() != 0) {
+  std::int64_t announced = -1;
+  const bool announcedEmpty = reply.ContentLength(announced).Ok() && announced == 0;
+  if (hasBody && code >= 300 && code <= 399 && !announcedEmpty) {
     // A redirect often comes without a body and without saying so.
     if (ReplyStatus status = reader.WaitForData(kRedirectBodyWaitMs, hasBody); !status.Ok()) {
       Fail(status);
@@ -211,16 +198,14 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
   }
   if (hasBody) {
     DiscardDestination discard;
-    MemoryDestination html;
+    http::HeldBody html(destination);
     http::IBodyDestination* sink = success ? &destination : &discard;
-    const bool collect = success && IsHtml(reply);
-    if (ReplyStatus status = reader.ReadBody(reply, collect ? html : *sink); !status.Ok()) {
+    const bool hold = success && IsHtml(reply);
+    if (ReplyStatus status = reader.ReadBody(reply, hold ? html : *sink); !status.Ok())
       Fail(status);
-    }
-    if (collect && !html.bytes.empty()) {
-      if (const int error = destination.Write(html.bytes.data(), html.bytes.size())) {
+    if (hold) {
+      if (const int error = html.Release())
         Fail({ReplyFailure::System, error});
-      }
     }
   }
 
@@ -229,7 +214,7 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
     Disconnect();
   }
   if (!success)
-    throw Exception(responseText_);
+    throw Exception(http::ShownStatusLine(responseText_));
 }
 
 }  // namespace zephora

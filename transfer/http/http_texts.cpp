@@ -18,6 +18,10 @@ constexpr ResourceText kTexts[] = {
     {0x2004, N_(u"Cannot create file \"%s\". %s")},
     {0x2005, N_(u"Invalid proxy port: %d")},
     {0x2006, N_(u"Invalid URL: %s")},
+    {0x2007, N_(u"Header block too large.")},
+    {0x2008, N_(u"Content-Length too large.")},
+    {0x2009, N_(u"Invalid chunk size.")},
+    {0x200A, N_(u"Empty status line.")},
     {10004, N_(u"Interrupted system call.")},
     {10009, N_(u"Bad file number.")},
     {10013, N_(u"Access denied.")},
@@ -70,6 +74,10 @@ const ResStringRec SSystemError{&kModule, 0x2003};
 const ResStringRec SCannotCreateFile{&kModule, 0x2004};
 const ResStringRec SInvalidProxyPort{&kModule, 0x2005};
 const ResStringRec SInvalidUrl{&kModule, 0x2006};
+const ResStringRec SHeaderBlockTooLarge{&kModule, 0x2007};
+const ResStringRec SContentLengthTooLarge{&kModule, 0x2008};
+const ResStringRec SInvalidChunkSize{&kModule, 0x2009};
+const ResStringRec SEmptyStatusLine{&kModule, 0x200A};
 
 Text WinsockErrorText(int code) {
   if (code < kFirstWinsockError || code > kLastWinsockError)

@@ -14,6 +14,10 @@ extern const ResStringRec SSystemError;       // "System Error.  Code: %d.\r\n%s
 extern const ResStringRec SCannotCreateFile;  // "Cannot create file \"%s\". %s"
 extern const ResStringRec SInvalidProxyPort;  // "Invalid proxy port: %d"
 extern const ResStringRec SInvalidUrl;        // "Invalid URL: %s"
+extern const ResStringRec SHeaderBlockTooLarge;
+extern const ResStringRec SContentLengthTooLarge;
+extern const ResStringRec SInvalidChunkSize;
+extern const ResStringRec SEmptyStatusLine;  // a status line that shows nothing
 
 // The text of a Winsock error number; empty for a number the list lacks.
 Text WinsockErrorText(int code);

@@ -13,25 +13,28 @@ ReplyStatus Failed(ReplyFailure failure, int code = 0) {
   return ReplyStatus{failure, code};
 }
 
-// Digits with an optional sign, as a 32-bit number.
-bool ParseDecimal(std::string_view text, long long limit, long long& value) {
+enum class Number { Ok, NotANumber, TooLarge };
+
+// Digits with an optional sign, at most `limit` in size.
+Number ParseDecimal(std::string_view text, long long limit, long long& value) {
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
     text.remove_prefix(1);
   }
-  if (text.empty())
-    return false;
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return Number::NotANumber;
+  }
   long long result = 0;
   for (const char c : text) {
-    if (c < '0' || c > '9')
-      return false;
-    result = result * 10 + (c - '0');
-    if (result > limit)
-      return false;
+    const int digit = c - '0';
+    if (result > (limit - digit) / 10)
+      return Number::TooLarge;
+    result = result * 10 + digit;
   }
   value = negative ? -result : result;
-  return true;
+  return Number::Ok;
 }
 
 // A chunk size: hexadecimal digits only, small enough for a file offset.
@@ -78,14 +81,26 @@ std::vector<std::string> ReplyHead::FindAll(std::string_view name) const {
   return values;
 }
 
-std::int64_t ReplyHead::ContentLength() const {
+ReplyStatus ReplyHead::ContentLength(std::int64_t& length) const {
+  length = -1;
   const std::string* value = Find("Content-Length");
-  long long length = -1;
-  if (value == nullptr ||
-      !ParseDecimal(*value, std::numeric_limits<long long>::max() / 10, length)) {
-    return -1;
+  if (value == nullptr)
+    return {};
+  long long number = -1;
+  switch (ParseDecimal(*value, std::numeric_limits<std::int64_t>::max(), number)) {
+    case Number::Ok:
+      length = number < 0 ? -1 : number;
+      return {};
+    case Number::NotANumber:
+      return {};
+    case Number::TooLarge:
+      break;
   }
-  return length < 0 ? -1 : length;
+  // A length no count can hold must not pass for no length at all: the
+  // body would then run to the close and a cut-off one would look whole.
+  if (value->front() == '-')
+    return {};
+  return Failed(ReplyFailure::LengthTooLarge);
 }
 
 bool ReplyHead::IsChunked() const {
@@ -101,7 +116,7 @@ int ParseStatusCode(std::string_view statusLine) {
   number = number.substr(0, number.find(' '));
   number = number.substr(0, number.find('.'));
   long long code = 0;
-  if (!ParseDecimal(number, std::numeric_limits<int>::max(), code))
+  if (ParseDecimal(number, std::numeric_limits<int>::max(), code) != Number::Ok)
     return -1;
   return static_cast<int>(code);
 }
@@ -151,18 +166,30 @@ ReplyStatus ReplyReader::ReadLine(std::string& line, bool& atEnd) {
   return {};
 }
 
+ReplyStatus ReplyReader::ReadHeaderLine(std::string& line, bool& atEnd, HeaderBudget& budget) {
+  if (ReplyStatus status = ReadLine(line, atEnd); !status.Ok())
+    return status;
+  budget.lines += 1;
+  budget.bytes += line.size();
+  if (budget.lines > kMaxHeaderLines || budget.bytes > kMaxHeaderBytes)
+    return Failed(ReplyFailure::HeaderBlockTooLarge);
+  return {};
+}
+
 ReplyStatus ReplyReader::ReadHead(ReplyHead& head) {
+  // One budget for the whole head, so endless interim replies run out too.
+  HeaderBudget budget;
   for (;;) {
     head.headers.clear();
     bool atEnd = false;
-    if (ReplyStatus status = ReadLine(head.statusLine, atEnd); !status.Ok())
+    if (ReplyStatus status = ReadHeaderLine(head.statusLine, atEnd, budget); !status.Ok())
       return status;
     if (atEnd)
       return Failed(ReplyFailure::ConnectionClosed);
     head.code = ParseStatusCode(head.statusLine);
     std::string line;
     for (bool first = true;; first = false) {
-      if (ReplyStatus status = ReadLine(line, atEnd); !status.Ok())
+      if (ReplyStatus status = ReadHeaderLine(line, atEnd, budget); !status.Ok())
         return status;
       // A close after the first header line ends the block there.
       if (atEnd) {
@@ -198,7 +225,9 @@ ReplyStatus ReplyReader::WaitForData(int milliseconds, bool& ready) {
 ReplyStatus ReplyReader::ReadBody(const ReplyHead& head, IBodyDestination& destination) {
   if (head.IsChunked())
     return ReadChunked(destination);
-  const std::int64_t length = head.ContentLength();
+  std::int64_t length = -1;
+  if (ReplyStatus status = head.ContentLength(length); !status.Ok())
+    return status;
   if (length > 0)
     return ReadCounted(length, destination);
   if (length == 0)
@@ -265,8 +294,11 @@ ReplyStatus ReplyReader::ReadChunked(IBodyDestination& destination) {
     std::string_view size = line;
     size = size.substr(0, size.find(';'));
     std::int64_t remaining = 0;
-    // A size line that is no number ends the body like a last chunk.
-    if (!ParseChunkSize(TrimBlanks(size), remaining) || remaining == 0)
+    // A size line that cannot be read leaves no way to find the body's end;
+    // taking it for the last chunk would pass off a cut-off body as whole.
+    if (!ParseChunkSize(TrimBlanks(size), remaining))
+      return Failed(ReplyFailure::BadChunkSize);
+    if (remaining == 0)
       break;
     while (remaining > 0) {
       if (Buffered() == 0) {
@@ -288,6 +320,9 @@ ReplyStatus ReplyReader::ReadChunked(IBodyDestination& destination) {
       return status;
     if (atEnd)
       return Failed(ReplyFailure::ConnectionClosed);
+    // More data than the size said: skipping it would lose body bytes.
+    if (!line.empty())
+      return Failed(ReplyFailure::BadChunkSize);
   }
   return ReadTrailers();
 }
@@ -295,8 +330,9 @@ ReplyStatus ReplyReader::ReadChunked(IBodyDestination& destination) {
 ReplyStatus ReplyReader::ReadTrailers() {
   std::string line;
   bool atEnd = false;
+  HeaderBudget budget;
   for (;;) {
-    if (ReplyStatus status = ReadLine(line, atEnd); !status.Ok())
+    if (ReplyStatus status = ReadHeaderLine(line, atEnd, budget); !status.Ok())
       return status;
     if (atEnd)
       return Failed(ReplyFailure::ConnectionClosed);

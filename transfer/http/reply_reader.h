@@ -14,13 +14,22 @@ namespace zephora::http {
 
 constexpr std::size_t kMaxLineLength = 16384;
 constexpr std::size_t kReceiveBufferSize = 32768;
+// A header block (the head with its interim replies, or the trailers of a
+// chunked body) may not hold more lines or bytes than these, so that a peer
+// sending endless headers cannot grow memory without bound.
+constexpr std::size_t kMaxHeaderLines = 1000;
+constexpr std::size_t kMaxHeaderBytes = 256 * 1024;
 
 enum class ReplyFailure {
   None,
-  ConnectionClosed,  // orderly close where the reply could not end
-  MaxLineLength,     // a status, header or chunk-size line over kMaxLineLength
-  Socket,            // `code` is the Winsock number
-  System,            // the destination failed; `code` is the system's number
+  ConnectionClosed,     // orderly close where the reply could not end
+  MaxLineLength,        // a status, header or chunk-size line over kMaxLineLength
+  HeaderBlockTooLarge,  // over kMaxHeaderLines lines or kMaxHeaderBytes bytes
+  LengthTooLarge,       // a Content-Length whose digits no 64-bit count holds
+  BadChunkSize,         // a chunk-size line that is no number, or a chunk
+                        // whose data does not end where its size says
+  Socket,               // `code` is the Winsock number
+  System,               // the destination failed; `code` is the system's number
 };
 
 struct [[nodiscard]] ReplyStatus {
@@ -42,8 +51,9 @@ struct ReplyHead {
   // The first header of that name (any case), or null.
   const std::string* Find(std::string_view name) const;
   std::vector<std::string> FindAll(std::string_view name) const;
-  // The announced body length; -1 when none or not a number.
-  std::int64_t ContentLength() const;
+  // The announced body length in `length`: -1 when none, or not a number,
+  // or negative. Fails when the number is too large for a 64-bit count.
+  ReplyStatus ContentLength(std::int64_t& length) const;
   bool IsChunked() const;
 };
 
@@ -69,7 +79,14 @@ class ReplyReader {
   bool PeerClosed() const { return closed_; }
 
  private:
+  // What a header block has used so far.
+  struct HeaderBudget {
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
+  };
+
   ReplyStatus Fill();  // more bytes into the buffer; closed_ on a close
+  ReplyStatus ReadHeaderLine(std::string& line, bool& atEnd, HeaderBudget& budget);
   ReplyStatus ReadChunked(IBodyDestination& destination);
   ReplyStatus ReadCounted(std::int64_t length, IBodyDestination& destination);
   ReplyStatus ReadToClose(IBodyDestination& destination);

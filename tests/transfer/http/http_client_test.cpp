@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #ifndef _WIN32
 #include <netdb.h>
 #endif
@@ -14,6 +15,7 @@
 #include "tests/support/test_support.h"
 #include "tests/transfer/http/scripted_server.h"
 #include "transfer/http/download_file.h"
+#include "transfer/http/held_body.h"
 #include "transfer/http/http_texts.h"
 
 namespace zephora {
@@ -45,6 +47,12 @@ Text Download(THttpClient& client, const Text& url, const std::filesystem::path&
 std::string Ok(const std::string& body, const std::string& extra = "") {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
          "\r\n" + body;
+}
+
+std::string Hex(std::size_t value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%zx", value);
+  return text;
 }
 
 class HttpClientTest : public ::testing::Test {
@@ -230,6 +238,110 @@ TEST_F(HttpClientTest, ReportsBrokenReplies) {
   ScriptedServer server{{"HTTP/1.1 200 OK\r\nServer: s\r\n", After::Close}};
   EXPECT_EQ(Download(client, UrlOf(server), file), u"");
   EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, HeaderBlockOverTheBoundFails) {
+  std::string reply = "HTTP/1.1 200 OK\r\n";
+  for (std::size_t i = 0; i < http::kMaxHeaderLines; ++i)
+    reply += "Set-Cookie: c" + std::to_string(i) + "=1\r\n";
+  ScriptedServer server{{reply + "\r\nbody"}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Header block too large.");
+  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, HtmlPastTheBoundGoesOnIntoTheFile) {
+  std::string page = "<html>";
+  while (page.size() < 3 * http::kMaxHeldBody)
+    page += "<p>" + std::to_string(page.size()) + "</p>";
+  page += "</html>";
+  std::string chunked;
+  for (std::size_t at = 0; at < page.size(); at += 50000) {
+    const std::string piece = page.substr(at, 50000);
+    chunked += Hex(piece.size()) + "\r\n" + piece + "\r\n";
+  }
+  ScriptedServer server{
+      {Ok(page, "Content-Type: text/html\r\n")},
+      {"HTTP/1.1 200 OK\r\nContent-Type: application/xhtml+xml\r\nTransfer-Encoding: "
+       "chunked\r\n\r\n" +
+       chunked + "0\r\n\r\n"},
+  };
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), page);
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"");
+  EXPECT_EQ(test::ReadFile(file), page);
+}
+
+TEST_F(HttpClientTest, HtmlCutShortLeavesTheFileEmptyUpToTheBound) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                           std::to_string(4 * http::kMaxHeldBody) + "\r\n\r\n";
+  {
+    ScriptedServer server{{head + "<html>cut", After::Close}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), u"Connection Closed Gracefully.");
+    EXPECT_EQ(test::ReadFile(file), "");
+  }
+  // Past the bound it is a body like any other: what came stays.
+  const std::string part(2 * http::kMaxHeldBody, 'h');
+  ScriptedServer server{{head + part, After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Connection Closed Gracefully.");
+  EXPECT_EQ(test::ReadFile(file), part);
+}
+
+TEST_F(HttpClientTest, LengthBeyondAnyCountFails) {
+  ScriptedServer server{
+      {"HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n123456789", After::Close}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Content-Length too large.");
+  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, LargeReadableLengthNeverEndsInSuccess) {
+  // A count can hold it: the file is set to that size first, which a file
+  // system refuses (or, sparse, allows, and the short body then fails).
+  ScriptedServer server{
+      {"HTTP/1.1 200 OK\r\nContent-Length: 922337203685477581\r\n\r\n123456789", After::Close}};
+  const Text message = Download(client, UrlOf(server), file);
+  EXPECT_TRUE(message.starts_with(u"System Error.  Code: ") ||
+              message == u"Connection Closed Gracefully.")
+      << ToUtf8(message);
+  EXPECT_LE(test::ReadFile(file).size(), 9u);
+}
+
+TEST_F(HttpClientTest, UnreadableChunkSizeFails) {
+  ScriptedServer server{
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nPK\x03\x04\r\n"
+       "ZZZ\r\nrest\r\n0\r\n\r\n"}};
+  EXPECT_EQ(Download(client, UrlOf(server), file), u"Invalid chunk size.");
+  EXPECT_EQ(test::ReadFile(file), "PK\x03\x04");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(HttpClientTest, StatusLinesShowWhatIsThereAndNeverNothing) {
+  const struct {
+    std::string statusLine;
+    const char16_t* message;
+  } cases[] = {
+      {"", u"Empty status line."},
+      {"   ", u"Empty status line."},
+      {" \xC2\xA0\xE2\x80\x8B", u"Empty status line."},  // blank, no-break and zero-width space
+      {"\t", u"<U+0009>"},
+      {std::string(1, '\0'), u"<U+0000>"},
+      {"HTTP/1.1 404 \x1B[2J\aNot Found", u"HTTP/1.1 404 <U+001B>[2J<U+0007>Not Found"},
+      {"HTTP/1.1 404 \xE2\x80\xAE"
+       "dnuof toN",
+       u"HTTP/1.1 404 <U+202E>dnuof toN"},
+      {std::string("HTTP/1.1 404 Not\0Found", 22), u"HTTP/1.1 404 Not<U+0000>Found"},
+      {"HTTP/1.1 503 Dienst niet beschikbaar \xE2\x80\x94 \xC3\xA9\xC3\xA9n moment",
+       u"HTTP/1.1 503 Dienst niet beschikbaar \u2014 \u00e9\u00e9n moment"},
+  };
+  for (const auto& c : cases) {
+    ScriptedServer server{{c.statusLine + "\r\n\r\n", After::Close}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), c.message);
+    EXPECT_EQ(test::ReadFile(file), "");
+  }
+  ScriptedServer server{{"HTTP/1.1 201 \x1B]0;x\aCreated\r\nContent-Length: 0\r\n\r\n"}};
+  EXPECT_EQ(Download(client, UrlOf(server), file),
+            u"HTTP Error:201: HTTP/1.1 201 <U+001B>]0;x<U+0007>Created");
 }
 
 TEST_F(HttpClientTest, ReportsSocketErrorsWithWinsockNumbers) {

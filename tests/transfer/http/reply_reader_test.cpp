@@ -94,6 +94,14 @@ Reply ReadReply(const std::string& input, std::size_t piece, int errorAtEnd = 0)
 
 constexpr std::size_t kPieces[] = {1 << 20, 1, 7};
 
+std::string Repeat(const std::string& text, std::size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (std::size_t i = 0; i < count; ++i)
+    result += text;
+  return result;
+}
+
 TEST(ParseStatusCode, TakesTheNumberAfterTheFirstBlank) {
   const struct {
     const char* line;
@@ -147,9 +155,6 @@ TEST(ReplyReader, ReadsEveryReplyShapeWholeAndInPieces) {
        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: "
        "chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
        ReplyFailure::None, 200, "HTTP/1.1 200 OK", "ok"},
-      {"chunk size not hex ends the body",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\nzz\r\n\r\n",
-       ReplyFailure::None, 200, "HTTP/1.1 200 OK", "ok"},
       {"big chunk",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n11170\r\n" + big + "\r\n0\r\n\r\n",
        ReplyFailure::None, 200, "HTTP/1.1 200 OK", big},
@@ -189,6 +194,54 @@ TEST(ReplyReader, ReadsEveryReplyShapeWholeAndInPieces) {
       {"chunk size line too long",
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;" + std::string(16383, 'x') + "\r\n",
        ReplyFailure::MaxLineLength, 200, "HTTP/1.1 200 OK", ""},
+      {"chunk size not hex",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\nZZZ\r\n\r\n",
+       ReplyFailure::BadChunkSize, 200, "HTTP/1.1 200 OK", "ok"},
+      {"chunk size empty",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n\r\n0\r\n\r\n",
+       ReplyFailure::BadChunkSize, 200, "HTTP/1.1 200 OK", "ok"},
+      {"chunk size beyond 64 bits",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10000000000000000\r\nabc",
+       ReplyFailure::BadChunkSize, 200, "HTTP/1.1 200 OK", ""},
+      {"chunk longer than its size",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabcdef\r\n0\r\n\r\n",
+       ReplyFailure::BadChunkSize, 200, "HTTP/1.1 200 OK", "abc"},
+      {"largest chunk size a count holds",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffffffffffff\r\nabc",
+       ReplyFailure::ConnectionClosed, 200, "HTTP/1.1 200 OK", "abc"},
+      {"length beyond 64 bits",
+       "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n123456789",
+       ReplyFailure::LengthTooLarge, 200, "HTTP/1.1 200 OK", ""},
+      {"length with a sign beyond 64 bits",
+       "HTTP/1.1 200 OK\r\nContent-Length: +99999999999999999999\r\n\r\n123456789",
+       ReplyFailure::LengthTooLarge, 200, "HTTP/1.1 200 OK", ""},
+      {"negative length beyond 64 bits reads to close",
+       "HTTP/1.1 200 OK\r\nContent-Length: -99999999999999999999\r\n\r\nab", ReplyFailure::None,
+       200, "HTTP/1.1 200 OK", "ab"},
+      {"length that is no number reads to close",
+       "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999x\r\n\r\nab", ReplyFailure::None,
+       200, "HTTP/1.1 200 OK", "ab"},
+      {"header block at the line limit",
+       "HTTP/1.1 200 OK\r\n" + Repeat("X: 1\r\n", kMaxHeaderLines - 2) + "\r\nok",
+       ReplyFailure::None, 200, "HTTP/1.1 200 OK", "ok"},
+      {"header block over the line limit",
+       "HTTP/1.1 200 OK\r\n" + Repeat("X: 1\r\n", kMaxHeaderLines - 1) + "\r\nok",
+       ReplyFailure::HeaderBlockTooLarge, 0, "", ""},
+      {"header block at the byte limit",
+       "HTTP/1.1 200 OK\r\n" + Repeat("X: " + std::string(16381, 'x') + "\r\n", 15) +
+           "Y: " + std::string(kMaxHeaderBytes - 15 - 15 * 16384 - 3, 'y') + "\r\n\r\nok",
+       ReplyFailure::None, 200, "HTTP/1.1 200 OK", "ok"},
+      {"header block over the byte limit",
+       "HTTP/1.1 200 OK\r\n" + Repeat("X: " + std::string(16381, 'x') + "\r\n", 15) +
+           "Y: " + std::string(kMaxHeaderBytes - 15 - 15 * 16384 - 2, 'y') + "\r\n\r\nok",
+       ReplyFailure::HeaderBlockTooLarge, 0, "", ""},
+      {"interim replies count towards the head",
+       Repeat("HTTP/1.1 100 Continue\r\n\r\n", kMaxHeaderLines / 2) + "HTTP/1.1 200 OK\r\n\r\nok",
+       ReplyFailure::HeaderBlockTooLarge, 0, "", ""},
+      {"trailers over the line limit",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n" +
+           Repeat("T: 1\r\n", kMaxHeaderLines) + "\r\n",
+       ReplyFailure::HeaderBlockTooLarge, 200, "HTTP/1.1 200 OK", "ok"},
       {"header line at the limit", "HTTP/1.1 200 OK\r\nX: " + std::string(16381, 'x') + "\r\n\r\n",
        ReplyFailure::None, 200, "HTTP/1.1 200 OK", ""},
       {"line at the limit with a bare LF",
@@ -234,6 +287,102 @@ TEST(ReplyReader, SetsAnnouncedLengthFirstAndCutsBack) {
   EXPECT_EQ(cut.status.failure, ReplyFailure::ConnectionClosed);
   EXPECT_EQ(cut.reserved, 1000);
   EXPECT_EQ(cut.body, std::string(600, 'a'));
+}
+
+// Keeps the body and what was announced, without making room for it.
+class RecordingDestination : public IBodyDestination {
+ public:
+  int Write(const void* data, std::size_t size) override {
+    bytes.append(static_cast<const char*>(data), size);
+    return 0;
+  }
+  int Reserve(std::int64_t length) override {
+    reserved = length;
+    return 0;
+  }
+  int Truncate() override { return 0; }
+  std::string bytes;
+  std::int64_t reserved = -1;
+};
+
+TEST(ReplyReader, LargeReadableLengthsCountAndACutBodyFails) {
+  for (const std::int64_t length : {std::int64_t{922337203685477581}, INT64_MAX}) {
+    SCOPED_TRACE(length);
+    MemoryStream stream(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n123456789",
+        1 << 20);
+    ReplyReader reader(stream);
+    ReplyHead head;
+    ASSERT_TRUE(reader.ReadHead(head).Ok());
+    RecordingDestination destination;
+    EXPECT_EQ(reader.ReadBody(head, destination).failure, ReplyFailure::ConnectionClosed);
+    EXPECT_EQ(destination.reserved, length);
+    EXPECT_EQ(destination.bytes, "123456789");
+  }
+}
+
+// Serves `start`, then `pattern` over and over; it never closes.
+class EndlessStream : public IByteStream {
+ public:
+  EndlessStream(std::string start, std::string pattern)
+      : start_(std::move(start)), pattern_(std::move(pattern)) {}
+
+  int Read(void* buffer, std::size_t size, std::size_t& done) override {
+    char* out = static_cast<char*>(buffer);
+    for (done = 0; done < size; ++done, ++served) {
+      out[done] = served < start_.size() ? start_[served]
+                                         : pattern_[(served - start_.size()) % pattern_.size()];
+    }
+    return 0;
+  }
+  int Write(const void*, std::size_t) override { return 0; }
+  int WaitReadable(int, bool& ready) override {
+    ready = true;
+    return 0;
+  }
+  std::size_t served = 0;
+
+ private:
+  std::string start_;
+  std::string pattern_;
+};
+
+// Reading stops at the bound: what was taken in, and so what is held, is
+// no more than one header block and a receive buffer.
+constexpr std::size_t kMostReadForAHead =
+    kMaxHeaderBytes + 2 * (kMaxHeaderLines + 1) + kMaxLineLength + kReceiveBufferSize;
+
+TEST(ReplyReader, EndlessHeadersFailAtTheBound) {
+  const struct {
+    const char* name;
+    std::string start;
+    std::string pattern;
+  } cases[] = {
+      {"short lines", "HTTP/1.1 200 OK\r\n", "X-Filler: 0123456789\r\n"},
+      {"long lines", "HTTP/1.1 200 OK\r\n", "X: " + std::string(16000, 'x') + "\r\n"},
+      {"interim replies", "", "HTTP/1.1 100 Continue\r\nX: 1\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndlessStream stream(c.start, c.pattern);
+    ReplyReader reader(stream);
+    ReplyHead head;
+    EXPECT_EQ(reader.ReadHead(head).failure, ReplyFailure::HeaderBlockTooLarge);
+    EXPECT_LE(head.headers.size(), kMaxHeaderLines);
+    EXPECT_LE(stream.served, kMostReadForAHead);
+  }
+}
+
+TEST(ReplyReader, EndlessTrailersFailAtTheBound) {
+  EndlessStream stream("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n",
+                       "X-Trailer: 1\r\n");
+  ReplyReader reader(stream);
+  ReplyHead head;
+  ASSERT_TRUE(reader.ReadHead(head).Ok());
+  RecordingDestination destination;
+  EXPECT_EQ(reader.ReadBody(head, destination).failure, ReplyFailure::HeaderBlockTooLarge);
+  EXPECT_EQ(destination.bytes, "ok");
+  EXPECT_LE(stream.served, 2 * kMostReadForAHead);
 }
 
 TEST(ReplyReader, ReportsDestinationAndSocketFailures) {

@@ -1,0 +1,37 @@
+#include "transfer/http/status_text.h"
+
+#include <algorithm>
+
+#include "transfer/http/http_texts.h"
+
+namespace zephora::http {
+namespace {
+
+// Characters that leave no mark on the screen: blanks of every width and
+// the zero-width ones.
+bool ShowsNothing(char16_t c) {
+  return c == u' ' || c == 0x00A0 || c == 0x00AD || c == 0x034F || c == 0x115F || c == 0x1160 ||
+         c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200D) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || (c >= 0x205F && c <= 0x2064) || c == 0x3000 || c == 0x3164 || c == 0xFEFF ||
+         c == 0xFFA0;
+}
+
+}  // namespace
+
+Text StatusLineText(std::string_view line) {
+  if (IsValidUtf8(line))
+    return FromUtf8(line);
+  Text text;
+  for (const char c : line)
+    text += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return text;
+}
+
+Text ShownStatusLine(TextView statusLine) {
+  const Text shown = MakeControlsVisible(statusLine);
+  if (std::all_of(shown.begin(), shown.end(), ShowsNothing))
+    return LoadResString(SEmptyStatusLine);
+  return shown;
+}
+
+}  // namespace zephora::http
