@@ -33,7 +33,7 @@ void TfrmMain::RunInstallation() {
     try {
       for (const char16_t* package : {u"main.zip", u"upgrade.zip"}) {
         const Text localFile = installFolder + package;
-        InstallWork.Download(HttpClient1, Text(u"Files/") + package, localFile);
+        InstallWork.Download(HttpClient1, DownloadBaseUrl, Text(u"Files/") + package, localFile);
         InstallWork.Unpack(UnZipper1, localFile);
       }
       const Text language = rbNEDERLANDS.Checked() ? u"N" : rbENGELS.Checked() ? u"E" : u"G";

@@ -28,8 +28,9 @@ void MakeInstallFolder(const Text& folder);
 // folder, fetching a package into its local file, and unpacking it there.
 struct TInstallWork {
   std::function<void(const Text& folder)> MakeFolder = MakeInstallFolder;
-  std::function<void(THttpClient&, const Text& packagePath, const Text& localFile)> Download =
-      DownloadFile;
+  std::function<void(THttpClient&, const Text& baseUrl, const Text& packagePath,
+                     const Text& localFile)>
+      Download = DownloadFile;
   std::function<void(TUnZipper&, const Text& localFile)> Unpack = UnpackArchive;
 };
 

@@ -15,7 +15,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     {
       zephora::TApplication application(zephora::ExecutablePath());
       application.MainFormOnTaskbar = true;
-      zephora::TfrmMain frmMain;
+      // The download server is fixed when this executable is built.
+      zephora::TfrmMain frmMain(ZEPHORA_DOWNLOAD_BASE_URL);
+      frmMain.HttpClient1.CaFile = ZEPHORA_DOWNLOAD_CA_FILE;
       exitCode = application.Run(frmMain);
     }
     return exitCode;

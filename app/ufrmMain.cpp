@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "app/error_dialog.h"
 #include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
@@ -47,7 +49,7 @@ RECT At(int left, int top, int width, int height) {
 
 }  // namespace
 
-TfrmMain::TfrmMain() {
+TfrmMain::TfrmMain(Text downloadBaseUrl) : DownloadBaseUrl(std::move(downloadBaseUrl)) {
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
   Create(ClassInfo{L"ZephoraSetupWizard", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), icon},
          kFrameExStyle, kFrameStyle, L"Programma - Setup", At(0, 0, kClientWidth, kClientHeight),

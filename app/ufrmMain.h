@@ -43,8 +43,9 @@ enum TPage : int {
 class TfrmMain : public Window {
  public:
   // Builds the window with every control and component, then runs
-  // FormCreate. The window is not shown yet.
-  TfrmMain();
+  // FormCreate. The window is not shown yet. The packages come from below
+  // `downloadBaseUrl`, the download server SETUP.EXE was built for.
+  explicit TfrmMain(Text downloadBaseUrl);
   ~TfrmMain() override;
 
   // Closing this window ends the program's message loop.
@@ -102,6 +103,7 @@ class TfrmMain : public Window {
   std::unique_ptr<TDirectoryEdit> GegevensLocatie;
 
   // Non-visual components.
+  const Text DownloadBaseUrl;
   TShellLink ShellLink;
   zip::TUnZipper UnZipper1;
   THttpClient HttpClient1;

@@ -43,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
   zephora::TranslationLayer translation;
   const std::wstring state = argc > 1 ? argv[1] : L"1";
   zephora::TApplication application(zephora::ExecutablePath());
-  zephora::TfrmMain form;
+  zephora::TfrmMain form{zephora::Text()};  // never downloads
   if (state == L"confirm") {
     // Asked once the window is shown and the message loop runs.
     PostMessageW(form.btCANCEL.Handle(), BM_CLICK, 0, 0);
@@ -53,7 +53,7 @@ int wmain(int argc, wchar_t** argv) {
     form.SetPageIndex(zephora::kProxySettings);
     form.InstallWork.MakeFolder = [](const zephora::Text&) {};
     form.InstallWork.Download = [](zephora::THttpClient&, const zephora::Text&,
-                                   const zephora::Text&) {
+                                   const zephora::Text&, const zephora::Text&) {
       throw zephora::Exception(zephora::http::SocketErrorMessage(10061));
     };
     PostMessageW(form.btNEXT.Handle(), BM_CLICK, 0, 0);

@@ -290,9 +290,9 @@ class InstallationRun : public Wizard {
   void SetUp() override {
     RemoveSettingsFile();
     Wizard::SetUp();
-    form->InstallWork.Download = [this](THttpClient&, const Text& packagePath,
+    form->InstallWork.Download = [this](THttpClient&, const Text& baseUrl, const Text& packagePath,
                                         const Text& localFile) {
-      work.push_back(u"download " + packagePath + u" " + localFile);
+      work.push_back(u"download " + baseUrl + packagePath + u" " + localFile);
       if (packagePath == failingDownload)
         throw Exception(u"HTTP/1.1 404 Not Found");
     };
@@ -339,10 +339,14 @@ TEST_F(InstallationRun, SuccessEndsOnEindeWithFinishInFrontAndCancelHidden) {
   Click(form->btNEXT);
   EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
   EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
-  EXPECT_EQ(work, (std::vector<Text>{u"download Files/main.zip C:\\ZEPHORA\\main.zip",
-                                     u"unpack C:\\ZEPHORA\\main.zip",
-                                     u"download Files/upgrade.zip C:\\ZEPHORA\\upgrade.zip",
-                                     u"unpack C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(
+      work,
+      (std::vector<Text>{
+          u"download http://downloads.zephora.invalid/zephora/Files/main.zip C:\\ZEPHORA\\main.zip",
+          u"unpack C:\\ZEPHORA\\main.zip",
+          u"download http://downloads.zephora.invalid/zephora/Files/upgrade.zip "
+          u"C:\\ZEPHORA\\upgrade.zip",
+          u"unpack C:\\ZEPHORA\\upgrade.zip"}));
   EXPECT_EQ(form->GegevensLocatie->GetText(), u"C:\\ZEPHORA\\");
   EXPECT_EQ(Language(), L"N");
   EXPECT_TRUE(form->ShellLink.LinkFile.ends_with(u"\\ZEPHORA.lnk"));
@@ -356,9 +360,13 @@ TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
   EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
   EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
   // What was done before the failure stays done; nothing after it happens.
-  EXPECT_EQ(work, (std::vector<Text>{u"download Files/main.zip C:\\ZEPHORA\\main.zip",
-                                     u"unpack C:\\ZEPHORA\\main.zip",
-                                     u"download Files/upgrade.zip C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(
+      work,
+      (std::vector<Text>{
+          u"download http://downloads.zephora.invalid/zephora/Files/main.zip C:\\ZEPHORA\\main.zip",
+          u"unpack C:\\ZEPHORA\\main.zip",
+          u"download http://downloads.zephora.invalid/zephora/Files/upgrade.zip "
+          u"C:\\ZEPHORA\\upgrade.zip"}));
   EXPECT_EQ(Language(), L"");
   EXPECT_EQ(form->ShellLink.LinkFile, u"");
 }

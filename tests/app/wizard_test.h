@@ -16,7 +16,7 @@ namespace zephora::test {
 class WizardTest : public testing::Test {
  protected:
   void SetUp() override {
-    form = std::make_unique<TfrmMain>();
+    form = std::make_unique<TfrmMain>(u"http://downloads.zephora.invalid/zephora/");
     form->Show();
     Pump();
   }

@@ -11,6 +11,7 @@
 #include "shelllink/shelllink_texts.h"
 #include "tests/support/test_support.h"
 #include "transfer/http/http_texts.h"
+#include "transfer/http/tls_texts.h"
 #include "transfer/zip/zip_texts.h"
 
 namespace zephora {
@@ -19,7 +20,8 @@ namespace {
 // One text of each module of the product; naming them here also makes the
 // linker keep every module's table.
 const ResStringRec* const kOneTextOfEachModule[] = {
-    &SMsgDlgOK, &SUnableToWrite, &SOleError, &http::SSocketError, &zip::SFileNotFound,
+    &SMsgDlgOK,          &SUnableToWrite,   &SOleError,
+    &http::SSocketError, &http::STlsCutOff, &zip::SFileNotFound,
 };
 
 TEST(ProductTexts, EveryModuleIsRegistered) {

@@ -1,7 +1,9 @@
-// fetch [--proxy HOST:PORT] URL FILE
-// Downloads URL into FILE by the same code path as the wizard's package
-// download, so support staff can check a customer's connection. Prints the
-// wizard's own failure message and exits 1 when it fails.
+// fetch [--proxy HOST:PORT] [--cacert FILE] URL FILE
+// Downloads URL (http or https) into FILE by the same code path as the
+// wizard's package download, so support staff can check a customer's
+// connection. Prints the wizard's own failure message and exits 1 when it
+// fails. --cacert trusts only the certificates of a PEM file, instead of the
+// system's store, as a development SETUP.EXE does.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,7 +30,7 @@ void Print(std::FILE* stream, const Text& text) {
 }
 
 int Usage() {
-  Print(stderr, u"usage: fetch [--proxy HOST:PORT] URL FILE");
+  Print(stderr, u"usage: fetch [--proxy HOST:PORT] [--cacert FILE] URL FILE");
   return 2;
 }
 
@@ -58,17 +60,22 @@ int Run(const std::vector<Text>& args) {
   const TranslationLayer translation;
   THttpClient client;
   std::size_t next = 0;
-  if (args.size() == 4 && args[0] == u"--proxy") {
-    const std::size_t colon = args[1].rfind(u':');
-    if (colon == Text::npos ||
-        !ParsePort(args[1].substr(colon + 1), client.ProxyParams.ProxyPort)) {
+  while (next + 2 < args.size()) {
+    if (args[next] == u"--proxy") {
+      const Text& proxy = args[next + 1];
+      const std::size_t colon = proxy.rfind(u':');
+      if (colon == Text::npos || !ParsePort(proxy.substr(colon + 1), client.ProxyParams.ProxyPort))
+        return Usage();
+      client.ProxyParams.ProxyServer = proxy.substr(0, colon);
+    } else if (args[next] == u"--cacert") {
+      client.CaFile = args[next + 1];
+    } else {
       return Usage();
     }
-    client.ProxyParams.ProxyServer = args[1].substr(0, colon);
-    next = 2;
-  } else if (args.size() != 2) {
-    return Usage();
+    next += 2;
   }
+  if (args.size() - next != 2)
+    return Usage();
   try {
     DownloadUrl(client, args[next], args[next + 1]);
   } catch (const Exception& error) {

@@ -54,8 +54,9 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   }
 }
 
-void DownloadFile(THttpClient& client, const Text& packagePath, const Text& fileName) {
-  DownloadUrl(client, DownloadBaseUrl + packagePath, fileName);
+void DownloadFile(THttpClient& client, const Text& baseUrl, const Text& packagePath,
+                  const Text& fileName) {
+  DownloadUrl(client, baseUrl + packagePath, fileName);
 }
 
 }  // namespace zephora

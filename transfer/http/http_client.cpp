@@ -5,6 +5,7 @@
 #include "transfer/http/http_texts.h"
 #include "transfer/http/status_text.h"
 #include "transfer/http/text_util.h"
+#include "transfer/http/tls_texts.h"
 
 namespace zephora {
 namespace {
@@ -37,19 +38,24 @@ bool AsksToClose(const http::ReplyHead& head, std::string_view name) {
   return value != nullptr && http::EqualsNoCase(http::TrimBlanks(*value), "close");
 }
 
+// The proxy's answer to CONNECT, read a byte at a time, so that no byte from
+// inside the tunnel lands in a reader's buffer.
+class ByteByByte : public http::IByteStream {
+ public:
+  explicit ByteByByte(http::IByteStream& stream) : stream_(stream) {}
+  int Read(void* buffer, std::size_t size, std::size_t& done) override {
+    return stream_.Read(buffer, size > 0 ? 1 : 0, done);
+  }
+  int Write(const void* data, std::size_t size) override { return stream_.Write(data, size); }
+  int WaitReadable(int milliseconds, bool& ready) override {
+    return stream_.WaitReadable(milliseconds, ready);
+  }
+
+ private:
+  http::IByteStream& stream_;
+};
+
 }  // namespace
-
-int THttpClient::SocketStream::Read(void* buffer, std::size_t size, std::size_t& done) {
-  return connection_.Receive(buffer, size, done);
-}
-
-int THttpClient::SocketStream::Write(const void* data, std::size_t size) {
-  return connection_.Send(data, size);
-}
-
-int THttpClient::SocketStream::WaitReadable(int milliseconds, bool& ready) {
-  return connection_.WaitReadable(milliseconds, ready);
-}
 
 void THttpClient::Disconnect() {
   connection_.Close();
@@ -70,12 +76,46 @@ void THttpClient::Fail(const ReplyStatus& status) {
     case ReplyFailure::BadChunkSize:
       throw Exception(LoadResString(http::SInvalidChunkSize));
     case ReplyFailure::Socket:
-      throw Exception(http::SocketErrorMessage(status.code));
+      throw Exception(http::ConnectionErrorMessage(status.code));
     case ReplyFailure::System:
     case ReplyFailure::None:
       break;
   }
   throw Exception(http::SystemErrorMessage(status.code));
+}
+
+void THttpClient::Open(const http::Url& url, const Route& route) {
+  if (const int error = connection_.Connect(route.host, route.port))
+    throw Exception(http::SocketErrorMessage(error));
+  if (!route.tlsServer.empty()) {
+    if (route.viaProxy)
+      OpenTunnel(route.tlsServer);
+    if (const int error = connection_.StartTls(url.host, TlsOptions{CaFile})) {
+      Disconnect();
+      throw Exception(http::ConnectionErrorMessage(error));
+    }
+  }
+  connected_ = route;
+}
+
+// TLS runs inside the tunnel, so the proxy sees neither the request nor the
+// cookies. Any answer but 2xx fails with its status line.
+void THttpClient::OpenTunnel(const std::string& server) {
+  const std::string head = "CONNECT " + server + " HTTP/1.1\r\nHost: " + server +
+                           "\r\nUser-Agent: " + ToUtf8(Request.UserAgent) + "\r\n\r\n";
+  if (const int error = connection_.Write(head.data(), head.size()))
+    Fail({ReplyFailure::Socket, error});
+  ByteByByte stream(connection_);
+  http::ReplyReader reader(stream);
+  http::ReplyHead reply;
+  if (ReplyStatus status = reader.ReadHead(reply); !status.Ok())
+    Fail(status);
+  if (reply.code < 200 || reply.code > 299) {
+    responseCode_ = reply.code;
+    responseText_ = http::StatusLineText(reply.statusLine);
+    Disconnect();
+    throw Exception(http::ShownStatusLine(responseText_));
+  }
 }
 
 std::string THttpClient::RequestHead(const http::Url& url, const std::string& target) {
@@ -102,8 +142,8 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
   if (!http::SplitUrl(urlText, url))
     throw Exception(FormatResString(http::SInvalidUrl, {urlText}));
 
-  std::string peerHost = url.host;
-  std::uint16_t peerPort = url.port;
+  Route route{url.host, url.port, url.Secure() ? url.host + ":" + std::to_string(url.port) : "",
+              false};
   std::string target = url.Target();
   if (!ProxyParams.ProxyServer.empty()) {
     // Checked before anything else: a port out of range must not be cut
@@ -111,30 +151,25 @@ void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) 
     if (ProxyParams.ProxyPort < 1 || ProxyParams.ProxyPort > 65535) {
       throw Exception(FormatResString(http::SInvalidProxyPort, {ProxyParams.ProxyPort}));
     }
-    peerHost = ToUtf8(ProxyParams.ProxyServer);
-    peerPort = static_cast<std::uint16_t>(ProxyParams.ProxyPort);
-    target = url.Absolute();
+    route.host = ToUtf8(ProxyParams.ProxyServer);
+    route.port = static_cast<std::uint16_t>(ProxyParams.ProxyPort);
+    route.viaProxy = true;
+    // Through a tunnel the server gets the request as if sent directly.
+    if (!url.Secure())
+      target = url.Absolute();
   }
 
-  if (connection_.IsOpen() &&
-      (peerHost != connectedHost_ || peerPort != connectedPort_ || connection_.PeerClosed())) {
+  if (connection_.IsOpen() && (route != connected_ || connection_.PeerClosed()))
     Disconnect();
-  }
-  if (!connection_.IsOpen()) {
-    if (const int error = connection_.Connect(peerHost, peerPort)) {
-      throw Exception(http::SocketErrorMessage(error));
-    }
-    connectedHost_ = peerHost;
-    connectedPort_ = peerPort;
-  }
+  if (!connection_.IsOpen())
+    Open(url, route);
 
   const std::string head = RequestHead(url, target);
-  SocketStream stream(connection_);
-  if (const int error = stream.Write(head.data(), head.size())) {
+  if (const int error = connection_.Write(head.data(), head.size())) {
     Fail({ReplyFailure::Socket, error});
   }
 
-  http::ReplyReader reader(stream);
+  http::ReplyReader reader(connection_);
   http::ReplyHead reply;
   if (ReplyStatus status = reader.ReadHead(reply); !status.Ok())
     Fail(status);

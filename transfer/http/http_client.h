@@ -1,15 +1,16 @@
 // The wizard's HTTP/1.1 client: GET of a URL into a destination, directly or
 // through a proxy, with an in-memory cookie store and the reuse of a
 // kept-alive connection. It follows no redirects, sends no credentials and
-// offers no content encoding but identity.
+// offers no content encoding but identity. An https URL goes over TLS,
+// through a proxy by CONNECT; all else is as for http.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "platform/tcp_connection.h"
 #include "platform/text.h"
 #include "transfer/http/byte_stream.h"
+#include "transfer/http/connection.h"
 #include "transfer/http/cookies.h"
 #include "transfer/http/reply_reader.h"
 #include "transfer/http/url.h"
@@ -38,6 +39,10 @@ class THttpClient {
   THttpRequestSettings Request;
   TProxyParams ProxyParams;
   bool AllowCookies = true;
+  // Empty: TLS trusts the system's certificate store. Otherwise a PEM file
+  // whose certificates are the only trusted roots, for development builds,
+  // tools/fetch and the tests; a release never sets it.
+  Text CaFile;
 
   // Sends a GET of `url` and stores a 2xx reply's body in `destination`.
   // Throws Exception with the user's message for every failure, including a
@@ -53,23 +58,22 @@ class THttpClient {
   const http::CookieStore& CookieManager() const { return cookies_; }
 
  private:
-  class SocketStream : public http::IByteStream {
-   public:
-    explicit SocketStream(TcpConnection& connection) : connection_(connection) {}
-    int Read(void* buffer, std::size_t size, std::size_t& done) override;
-    int Write(const void* data, std::size_t size) override;
-    int WaitReadable(int milliseconds, bool& ready) override;
-
-   private:
-    TcpConnection& connection_;
+  // Where a connection goes: the peer, and over TLS the server behind it.
+  struct Route {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string tlsServer;  // "host:port"; empty for plain HTTP
+    bool viaProxy = false;
+    bool operator==(const Route&) const = default;
   };
 
   [[noreturn]] void Fail(const http::ReplyStatus& status);
+  void Open(const http::Url& url, const Route& route);
+  void OpenTunnel(const std::string& server);
   std::string RequestHead(const http::Url& url, const std::string& target);
 
-  TcpConnection connection_;
-  std::string connectedHost_;
-  std::uint16_t connectedPort_ = 0;
+  http::Connection connection_;
+  Route connected_;
   http::CookieStore cookies_;
   int responseCode_ = -1;
   Text responseText_;

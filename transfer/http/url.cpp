@@ -4,8 +4,16 @@
 
 namespace zephora::http {
 
+namespace {
+
+std::uint16_t DefaultPort(std::string_view protocol) {
+  return protocol == "https" ? 443 : 80;
+}
+
+}  // namespace
+
 std::string Url::HostAndPort() const {
-  return port == 80 ? host : host + ":" + std::to_string(port);
+  return port == DefaultPort(protocol) ? host : host + ":" + std::to_string(port);
 }
 
 std::string Url::Absolute() const {
@@ -15,10 +23,14 @@ std::string Url::Absolute() const {
 bool SplitUrl(const Text& text, Url& url) {
   const std::string whole = ToUtf8(text);
   const std::size_t scheme = whole.find("://");
-  if (scheme == std::string::npos || !EqualsNoCase(whole.substr(0, scheme), "http"))
+  if (scheme == std::string::npos)
+    return false;
+  const std::string protocol = ToLower(whole.substr(0, scheme));
+  if (protocol != "http" && protocol != "https")
     return false;
   url = Url();
-  url.protocol = "http";
+  url.protocol = protocol;
+  url.port = DefaultPort(protocol);
   std::string_view rest = std::string_view(whole).substr(scheme + 3);
   const std::size_t slash = rest.find('/');
   std::string_view authority = rest.substr(0, slash);

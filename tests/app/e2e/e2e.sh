@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real SETUP.EXE under Wine, driven by uidriver as a
-# user would, against nginx (and tinyproxy) on loopback.
-#   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR
+# user would, against nginx (and tinyproxy) on loopback: the development
+# build for plain HTTP, and the one for HTTPS, which trusts only the
+# throw-away authority that this script puts beside it as ca.pem.
+#   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR HTTPS-SETUP.EXE HTTPS-PORT
 set -uo pipefail
-setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5
+setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
@@ -144,7 +146,7 @@ case_nothing_listening() {
     error 'Socket Error # 10061\r\nConnection refused.' expect-state "$abort_state" \
     click "Voltooien" wait-closed
   local rc=$?
-  "$server" start "$work/server" "$docroot" "$port" "$proxy_port"
+  start_server "$certs/localhost"
   [ $rc = 0 ] && nothing_written
 }
 case_no_such_host() {
@@ -157,6 +159,29 @@ case_proxy_port_zero() {
   drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
     type "Poort" "0" click "Volgende >" error "Invalid proxy port: 0" expect-state "$abort_state" &&
     nothing_written
+}
+case_https_direct() {
+  local setup=$https_setup
+  case_direct
+}
+case_https_proxy() {
+  local setup=$https_setup
+  : >"$work/server/tinyproxy.log"
+  drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
+    type "Poort" "$proxy_port" click "Volgende >" wait-page Einde \
+    click "Voltooien" wait-closed &&
+    installed_both &&
+    check "tunnelled by the proxy" grep -q "CONNECT localhost:$https_port" "$work/server/tinyproxy.log"
+}
+case_https_untrusted() {
+  local setup=$https_setup
+  start_server "$certs/self-signed"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" \
+    error "The server's certificate is not trusted." expect-state "$abort_state" \
+    click "Voltooien" wait-closed
+  local rc=$?
+  start_server "$certs/localhost"
+  [ $rc = 0 ] && nothing_written && check "nothing downloaded" test ! -s "$install/main.zip"
 }
 case_html_package() {
   printf '<html><body>Not a package</body></html>\n' >"$files/main.zip"
@@ -203,14 +228,26 @@ mkdir -p "$work/d-drive"
 ln -sfn "$work/d-drive" "$prefix/dosdevices/d:"
 "$wine_run" --stop
 
+# The HTTPS server's certificate comes from a throw-away authority, which
+# the HTTPS build trusts through the ca.pem beside it.
+certs="$work/certs"
+"$root/scripts/throwaway-ca" "$certs" || exit 1
+cp "$certs/ca.pem" "$(dirname "$https_setup")/ca.pem"
+start_server() {  # start_server CERT-BASE
+  "$server" start "$work/server" "$docroot" "$port" "$proxy_port" "$https_port:$1.pem:$1.key"
+}
+
 make_packages
 serve_packages
-"$server" start "$work/server" "$docroot" "$port" "$proxy_port" || exit 1
+start_server "$certs/localhost" || exit 1
 trap '"$server" stop "$work/server"; rm -f "$prefix/dosdevices/d:"' EXIT
 
 run_case "success, direct" case_direct
 run_case "a second installation over the first" case_again
 run_case "success through the proxy" case_proxy
+run_case "success over HTTPS" case_https_direct
+run_case "success over HTTPS through the proxy" case_https_proxy
+run_case "HTTPS server's certificate not trusted" case_https_untrusted
 run_case "first download answered 404" case_first_404
 run_case "second download fails after main.zip unpacked" case_second_fails
 run_case "nothing listening" case_nothing_listening

@@ -261,6 +261,7 @@ TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
   store.Receive("h=1; HttpOnly", origin, kNow);
   EXPECT_EQ(store.Cookies().size(), 2u);
   EXPECT_EQ(store.HeaderFor(origin), "h=1");
+  EXPECT_EQ(store.HeaderFor(MakeUrl("https://h/")), "s=1; h=1");
 }
 
 // The fuzz corpus (one Set-Cookie header a line) replayed by the ordinary tests.

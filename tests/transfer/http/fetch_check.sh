@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs tools/fetch against the loopback peers: a package through the proxy
-# must arrive whole, a missing one must print the status line and exit 1, a
-# refused connection its two-line message with the system's line ends.
+# Runs tools/fetch against the loopback peers: a package through the proxy,
+# over HTTP and over TLS, must arrive whole, a missing one must print the
+# status line and exit 1, a refused connection its two-line message with the
+# system's line ends.
 #   fetch_check.sh PEERS_DIR FETCH [EMULATOR]
 set -euo pipefail
 dir=$1
@@ -15,6 +16,11 @@ target() { if [ -n "$emulator" ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi;
 $emulator "$fetch" --proxy "127.0.0.1:$proxy_port" \
   "http://127.0.0.1:$nginx_port/zephora/Files/main.zip" "$(target "$out/main.zip")"
 cmp "$out/main.zip" "$dir/www/zephora/Files/main.zip"
+
+read -r tls_port _ <"$dir/tls-ports"
+$emulator "$fetch" --cacert "$(target "$dir/certs/ca.pem")" --proxy "127.0.0.1:$proxy_port" \
+  "https://localhost:$tls_port/zephora/Files/upgrade.zip" "$(target "$out/upgrade.zip")"
+cmp "$out/upgrade.zip" "$dir/www/zephora/Files/upgrade.zip"
 
 status=0
 message=$($emulator "$fetch" "http://127.0.0.1:$nginx_port/zephora/Files/none.zip" \

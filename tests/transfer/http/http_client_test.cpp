@@ -372,21 +372,22 @@ TEST_F(HttpClientTest, GoesThroughTheProxyWithTheAbsoluteTarget) {
   ScriptedServer proxy{{Ok("via proxy", "Set-Cookie: p=1\r\n")}, {Ok("again")}};
   client.ProxyParams.ProxyServer = u"127.0.0.1";
   client.ProxyParams.ProxyPort = proxy.Port();
-  // DownloadFile itself: the download host is never resolved through a proxy.
-  EXPECT_NO_THROW(DownloadFile(client, u"Files/main.zip", test::ToText(file)));
+  // DownloadFile with this build's download server, whose name is never
+  // resolved when a proxy is used.
+  const Text baseUrl = FromUtf8(ZEPHORA_TEST_DOWNLOAD_BASE_URL);
+  EXPECT_NO_THROW(DownloadFile(client, baseUrl, u"Files/main.zip", test::ToText(file)));
   EXPECT_EQ(test::ReadFile(file), "via proxy");
-  EXPECT_NO_THROW(DownloadFile(client, u"Files/upgrade.zip", test::ToText(file)));
+  EXPECT_NO_THROW(DownloadFile(client, baseUrl, u"Files/upgrade.zip", test::ToText(file)));
   http::Url base;
-  ASSERT_TRUE(http::SplitUrl(DownloadBaseUrl, base));
+  ASSERT_TRUE(http::SplitUrl(baseUrl, base));
   client.Disconnect();
   EXPECT_EQ(proxy.Connections(), 1);
-  EXPECT_EQ(
-      proxy.Requests(),
-      (std::vector<std::string>{
-          ExpectedRequest(ToUtf8(DownloadBaseUrl) + "Files/main.zip", base.HostAndPort()),
-          ExpectedRequest(ToUtf8(DownloadBaseUrl) + "Files/upgrade.zip", base.HostAndPort(), "p=1"),
-      }));
-  EXPECT_EQ(base.host, ZEPHORA_TEST_DOWNLOAD_HOST);
+  EXPECT_EQ(proxy.Requests(),
+            (std::vector<std::string>{
+                ExpectedRequest(ToUtf8(baseUrl) + "Files/main.zip", base.HostAndPort()),
+                ExpectedRequest(ToUtf8(baseUrl) + "Files/upgrade.zip", base.HostAndPort(), "p=1"),
+            }));
+  EXPECT_EQ(base.path, "/zephora/");
 }
 
 TEST_F(HttpClientTest, ProxyTargetNamesAPortOtherThan80) {
@@ -397,6 +398,59 @@ TEST_F(HttpClientTest, ProxyTargetNamesAPortOtherThan80) {
   client.Disconnect();
   EXPECT_EQ(proxy.Requests(), std::vector<std::string>{ExpectedRequest(
                                   "http://pkg.example:8080/zephora/a.zip", "pkg.example:8080")});
+}
+
+// An https URL through the proxy: CONNECT first, and nothing of the request
+// (target, cookies) for the proxy to read.
+TEST_F(HttpClientTest, AsksTheProxyForATunnelAndReportsItsRefusal) {
+  const std::string connect =
+      "CONNECT pkg.example:443 HTTP/1.1\r\nHost: pkg.example:443\r\n"
+      "User-Agent: Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)\r\n\r\n";
+  ScriptedServer proxy{
+      {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 5\r\n\r\nlogin",
+       After::Close},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n"}};
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxy.Port();
+  test::WriteFile(file, "old");
+  EXPECT_EQ(Download(client, u"https://pkg.example/zephora/Files/main.zip", file),
+            u"HTTP/1.1 407 Proxy Authentication Required");
+  EXPECT_EQ(client.ResponseCode(), 407);
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_EQ(Download(client, u"https://pkg.example:8443/zephora/Files/main.zip", file),
+            u"HTTP/1.1 302 Found");
+  EXPECT_FALSE(client.Connected());
+  proxy.Finish();
+  EXPECT_EQ(proxy.Connections(), 2);
+  std::string second = connect;
+  second.replace(second.find(":443"), 4, ":8443");
+  second.replace(second.find(":443"), 4, ":8443");
+  EXPECT_EQ(proxy.Requests(), (std::vector<std::string>{connect, second}));
+}
+
+// A peer that answers in anything but TLS is never read as plain HTTP.
+TEST_F(HttpClientTest, FailsTheHandshakeWithAPeerThatSpeaksNoTls) {
+  ScriptedServer proxy{{"HTTP/1.1 200 Connection established\r\n\r\n", After::Keep, 50,
+                        "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody"}};
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxy.Port();
+  EXPECT_EQ(Download(client, u"https://pkg.example/zephora/Files/main.zip", file),
+            u"The TLS handshake with the server failed.");
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_EQ(client.ResponseCode(), -1);
+}
+
+TEST_F(HttpClientTest, ReportsAServerThatRefusesOurTlsVersions) {
+  // A fatal protocol_version alert in answer to the client's hello.
+  ScriptedServer proxy{{"HTTP/1.1 200 Connection established\r\n\r\n", After::Keep, 50,
+                        std::string("\x15\x03\x01\x00\x02\x02\x46", 7)}};
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxy.Port();
+  EXPECT_EQ(Download(client, u"https://pkg.example/zephora/Files/main.zip", file),
+            u"The server and this program have no TLS version in common.");
+  EXPECT_FALSE(client.Connected());
 }
 
 TEST_F(HttpClientTest, RefusesAProxyPortOutOfRangeBeforeConnecting) {

@@ -1,0 +1,69 @@
+// One TLS client session, as the system's TLS library runs it: SChannel on
+// Windows, OpenSSL elsewhere. The engine reads and writes its records
+// through a TlsWire and knows nothing of sockets; TlsConnection drives it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/text.h"
+
+namespace zephora {
+
+// TLS failures. Numbered past Winsock's numbers, so that they travel in the
+// same int as a socket error from the connection to the message.
+enum TlsError : int {
+  kTlsUntrusted = 20001,  // the chain does not end in a trusted root
+  kTlsExpired,            // a certificate of the chain has expired
+  kTlsNotYetValid,        // a certificate of the chain is not valid yet
+  kTlsOtherHost,          // the certificate names another host
+  kTlsHandshakeFailed,
+  kTlsNoCommonVersion,  // the server offers neither TLS 1.2 nor TLS 1.3
+  kTlsCutOff,           // the connection ended without the server closing TLS, or a record was bad
+};
+
+// What the session trusts.
+struct TlsOptions {
+  // Empty: the system's trust store. Otherwise a PEM file whose certificates
+  // are the only trusted roots (development builds and tests; a release
+  // never sets it).
+  Text caFile;
+};
+
+// Returned by a TlsWire that may not block now, and passed on by the engine.
+constexpr int kTlsWouldBlock = 10035;  // WSAEWOULDBLOCK
+
+// Where the records go: a TCP connection, in practice.
+class TlsWire {
+ public:
+  virtual ~TlsWire() = default;
+  // Up to `size` bytes; `done` is 0 when the peer closed in an orderly way.
+  // Failures are Winsock numbers, or kTlsWouldBlock.
+  [[nodiscard]] virtual int Receive(void* buffer, std::size_t size, std::size_t& done) = 0;
+  [[nodiscard]] virtual int Send(const void* data, std::size_t size) = 0;
+};
+
+class TlsEngine {
+ public:
+  virtual ~TlsEngine() = default;
+
+  // This platform's engine for a session with `host`, which it names in the
+  // handshake (SNI) and checks the server's certificate against. Failures
+  // are TlsError codes.
+  [[nodiscard]] static int Create(TlsWire& wire, const std::string& host, const TlsOptions& options,
+                                  std::unique_ptr<TlsEngine>& engine);
+
+  // Runs the whole handshake and checks the server's certificate chain and
+  // name. Failures: Winsock numbers of the wire, TlsError codes.
+  [[nodiscard]] virtual int Handshake() = 0;
+  // Up to `size` bytes of application data; `done` is 0 only when the server
+  // closed the session (close_notify). kTlsWouldBlock when the wire would
+  // block before a whole record came; the next call goes on from there.
+  [[nodiscard]] virtual int Read(void* buffer, std::size_t size, std::size_t& done) = 0;
+  [[nodiscard]] virtual int Write(const void* data, std::size_t size) = 0;
+  // Tells the server that no more data follows (close_notify); best effort.
+  virtual void Shutdown() = 0;
+};
+
+}  // namespace zephora

@@ -1,0 +1,62 @@
+#include "transfer/http/tls_texts.h"
+
+#include "platform/tls_engine.h"
+#include "transfer/http/http_texts.h"
+
+namespace zephora::http {
+namespace {
+
+enum : std::uint32_t {
+  kUntrustedText = 0x2100,
+  kExpiredText,
+  kNotYetValidText,
+  kOtherHostText,
+  kHandshakeFailedText,
+  kNoCommonVersionText,
+  kCutOffText,
+};
+
+constexpr ResourceText kTexts[] = {
+    {kUntrustedText, N_(u"The server's certificate is not trusted.")},
+    {kExpiredText, N_(u"The server's certificate has expired.")},
+    {kNotYetValidText, N_(u"The server's certificate is not valid yet.")},
+    {kOtherHostText, N_(u"The server's certificate names another host.")},
+    {kHandshakeFailedText, N_(u"The TLS handshake with the server failed.")},
+    {kNoCommonVersionText, N_(u"The server and this program have no TLS version in common.")},
+    {kCutOffText, N_(u"The secure connection was cut off.")},
+};
+
+const ResourceModule kModule{kTexts};
+
+}  // namespace
+
+const ResStringRec SCertificateUntrusted{&kModule, kUntrustedText};
+const ResStringRec SCertificateExpired{&kModule, kExpiredText};
+const ResStringRec SCertificateNotYetValid{&kModule, kNotYetValidText};
+const ResStringRec SCertificateOtherHost{&kModule, kOtherHostText};
+const ResStringRec STlsHandshakeFailed{&kModule, kHandshakeFailedText};
+const ResStringRec STlsNoCommonVersion{&kModule, kNoCommonVersionText};
+const ResStringRec STlsCutOff{&kModule, kCutOffText};
+
+Text ConnectionErrorMessage(int code) {
+  switch (code) {
+    case kTlsUntrusted:
+      return LoadResString(SCertificateUntrusted);
+    case kTlsExpired:
+      return LoadResString(SCertificateExpired);
+    case kTlsNotYetValid:
+      return LoadResString(SCertificateNotYetValid);
+    case kTlsOtherHost:
+      return LoadResString(SCertificateOtherHost);
+    case kTlsHandshakeFailed:
+      return LoadResString(STlsHandshakeFailed);
+    case kTlsNoCommonVersion:
+      return LoadResString(STlsNoCommonVersion);
+    case kTlsCutOff:
+      return LoadResString(STlsCutOff);
+    default:
+      return SocketErrorMessage(code);
+  }
+}
+
+}  // namespace zephora::http

@@ -1,0 +1,22 @@
+// The library message texts of downloads over TLS. A catalog may replace
+// any of them, so code reaches them only through the translation layer.
+#pragma once
+
+#include "i18n/resource_strings.h"
+#include "platform/text.h"
+
+namespace zephora::http {
+
+extern const ResStringRec SCertificateUntrusted;
+extern const ResStringRec SCertificateExpired;
+extern const ResStringRec SCertificateNotYetValid;
+extern const ResStringRec SCertificateOtherHost;
+extern const ResStringRec STlsHandshakeFailed;
+extern const ResStringRec STlsNoCommonVersion;
+extern const ResStringRec STlsCutOff;
+
+// The message for a failure of the connection: a TLS failure's own text,
+// or "Socket Error # <code>" and the Winsock number's text.
+Text ConnectionErrorMessage(int code);
+
+}  // namespace zephora::http
