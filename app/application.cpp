@@ -3,8 +3,11 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include "app/failure_report.h"
 #include "app/ufrmMain.h"
-#include "controls/message_box.h"
+#include "controls/window.h"
+#include "platform/path.h"
+#include "platform/process.h"
 
 namespace zephora {
 
@@ -12,11 +15,27 @@ TApplication::TApplication(const Text& executablePath) : title_(ApplicationTitle
   // The shell link object needs COM on this thread; it is undone at exit
   // only if this call is the one that set it up.
   comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  SetFailureHandler(&ShowFailureReport);
 }
 
 TApplication::~TApplication() {
+  SetFailureHandler(nullptr);
   if (comInitialised_)
     CoUninitialize();
+}
+
+Text ApplicationTitle(TextView executablePath) {
+  const Text name = ExtractFileName(executablePath);
+  Text title = name.substr(0, name.find(u'.'));
+  for (std::size_t i = 1; i < title.size(); ++i) {
+    if (title[i] >= u'A' && title[i] <= u'Z')
+      title[i] = static_cast<char16_t>(title[i] + 32);
+  }
+  return title;
+}
+
+Text ApplicationTitle() {
+  return ApplicationTitle(ExecutablePath());
 }
 
 void ProcessMessages() {

@@ -1,6 +1,7 @@
 // TApplication: the program's one application object. It computes the
 // application title, initialises COM for the thread as a single-threaded
-// apartment for the program's lifetime and runs the message loop.
+// apartment for the program's lifetime, reports the failures that reach a
+// window procedure and runs the message loop.
 #pragma once
 
 #include "platform/text.h"
@@ -27,6 +28,12 @@ class TApplication {
   Text title_;
   bool comInitialised_ = false;
 };
+
+// The executable's file name without its folder, cut before its first ".",
+// every character after the first lower-cased: SETUP.EXE gives "Setup".
+Text ApplicationTitle(TextView executablePath);
+// The title of the running executable.
+Text ApplicationTitle();
 
 // Handles the messages already queued for this thread and returns: the
 // window repaints and the queued clicks run while a long handler works.

@@ -55,6 +55,11 @@ void ForceDirectories(const Text& folder) {
   CreateDirectoryW(ToWide(path).c_str(), nullptr);
 }
 
+void MakeInstallFolder(const Text& folder) {
+  if (!FolderExistsForInstall(folder))
+    ForceDirectories(folder);
+}
+
 void WriteSettingsLanguage(const Text& settingsFile, const Text& language) {
   const std::wstring file = ToWide(settingsFile);
   if (!WritePrivateProfileStringW(L"SETUP", L"TAAL", ToWide(language).c_str(), file.c_str())) {

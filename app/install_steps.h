@@ -2,9 +2,12 @@
 // settings file and the desktop folder.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "platform/text.h"
+#include "transfer/http/download_file.h"
+#include "transfer/zip/unpack_archive.h"
 
 namespace zephora {
 
@@ -17,6 +20,19 @@ bool FolderExistsForInstall(const Text& folder);
 // Creates the folder with any missing parents, parents first. Failures are
 // not reported here: they show when the first file is created in it.
 void ForceDirectories(const Text& folder);
+// The install folder as the run makes it: created unless it exists.
+void MakeInstallFolder(const Text& folder);
+
+// The run's work outside the window, which a test may replace to prove the
+// window's part of each outcome without a server: making the install
+// folder, fetching a package into its local file, and unpacking it there.
+struct TInstallWork {
+  std::function<void(const Text& folder)> MakeFolder = MakeInstallFolder;
+  std::function<void(THttpClient&, const Text& baseUrl, const Text& packagePath,
+                     const Text& localFile)>
+      Download = DownloadFile;
+  std::function<void(TUnZipper&, const Text& localFile)> Unpack = UnpackArchive;
+};
 
 // Writes TAAL in section SETUP of the settings file. Throws "Unable to write
 // to %s" when the platform refuses.

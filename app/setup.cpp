@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/application.h"
+#include "app/failure_report.h"
 #include "app/ufrmMain.h"
-#include "controls/message_box.h"
 #include "i18n/translation.h"
 #include "platform/process.h"
 

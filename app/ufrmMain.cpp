@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "app/dialogs.h"
+#include "app/error_dialog.h"
+#include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 
 namespace zephora {
@@ -16,9 +17,31 @@ constexpr int kImageWidth = 169;
 constexpr int kBarHeight = 53;
 constexpr int kNotebookHeight = kClientHeight - kBarHeight;
 constexpr int kEditHeight = 26;
-constexpr int kButtonLineHeight = 21;  // radio buttons and check boxes
+constexpr int kButtonLineHeight = 21;   // radio buttons and check boxes
+constexpr int kBrowseButtonWidth = 27;  // inside the folder field
+// "Tahoma" at these character heights, by FontKind: the window's font, the
+// button bar's, the page titles' and the one larger label's.
+constexpr int kFontHeights[] = {14, 15, 17, 15};
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+// The pages by index: the name each page's window carries, by which tools
+// outside the process tell the page shown, and the title the user reads.
+struct PageDesign {
+  const wchar_t* name;
+  const wchar_t* title;
+};
+constexpr PageDesign kPages[] = {
+    {L"SelectTaal", L"Programma Setup"},
+    {L"Start", L"Welkom bij het installatie programma "},
+    {L"Locatie", L"Locatie"},
+    {L"ProxySettings", L"Proxy Instellingen"},
+    {L"InstallMain", L"Vooruitgang"},
+    {L"Data", L"Gegevens installeren"},
+    {L"InstallData", L"Gegevens Installeren"},
+    {L"Einde", L"Installatie voltooid"},
+    {L"Abort", L"Installatie is niet voltooid"},
+};
 
 RECT At(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
@@ -36,29 +59,28 @@ TfrmMain::TfrmMain(Text downloadBaseUrl) : DownloadBaseUrl(std::move(downloadBas
   // Image1 holds no picture: it shows the window's white background.
   Image1 = TWinControl(AddControl(Handle(), L"STATIC", L"", SS_LEFT,
                                   At(0, 0, kImageWidth, kNotebookHeight), FontKind::Form));
-  SpeedBar1 = std::make_unique<TSpeedBar>(
-      TSpeedBar::Args{Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight)});
-  placements_.push_back({SpeedBar1->Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight),
-                         FontKind::Bar, false, false, false});
+  // Controls of our own classes are created anywhere and placed by the
+  // layout, like every other.
+  SpeedBar1 = std::make_unique<TSpeedBar>(TSpeedBar::Args{Handle(), RECT{}});
+  Place(SpeedBar1->Handle(), At(0, kNotebookHeight, kClientWidth, kBarHeight), FontKind::Bar);
   // Creation order is also the order from front to back and the tab order:
   // Cancel, then Next in front of Finish, which shares its place.
   HWND bar = SpeedBar1->Handle();
   const DWORD button = WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON;
+  const RECT nextOrFinish = At(596, 10, 98, 33);
   btCANCEL = TWinControl(
       AddControl(bar, L"BUTTON", L"&Annuleer", button, At(10, 10, 99, 33), FontKind::Bar));
-  btNEXT = TWinControl(
-      AddControl(bar, L"BUTTON", L"Volgende >", button, At(596, 10, 98, 33), FontKind::Bar));
-  btFINISH = TWinControl(
-      AddControl(bar, L"BUTTON", L"Voltooien", button, At(596, 10, 98, 33), FontKind::Bar));
+  btNEXT =
+      TWinControl(AddControl(bar, L"BUTTON", L"Volgende >", button, nextOrFinish, FontKind::Bar));
+  btFINISH =
+      TWinControl(AddControl(bar, L"BUTTON", L"Voltooien", button, nextOrFinish, FontKind::Bar));
 
-  Notebook1 = std::make_unique<TNotebook>(
-      TNotebook::Args{Handle(),
-                      At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
-                      {L"SelectTaal", L"Start", L"Locatie", L"ProxySettings", L"InstallMain",
-                       L"Data", L"InstallData", L"Einde", L"Abort"}});
-  placements_.push_back({Notebook1->Handle(),
-                         At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
-                         FontKind::Form, false, false, false});
+  TNotebook::Args pages{Handle(), RECT{}, {}};
+  for (const PageDesign& page : kPages)
+    pages.pageCaptions.push_back(page.name);
+  Notebook1 = std::make_unique<TNotebook>(pages);
+  Place(Notebook1->Handle(), At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
+        FontKind::Form);
   BuildPages();
 
   ApplyLayout(dpi_);
@@ -66,6 +88,11 @@ TfrmMain::TfrmMain(Text downloadBaseUrl) : DownloadBaseUrl(std::move(downloadBas
 }
 
 TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::Place(HWND window, RECT design, FontKind font, bool autoWidth, bool autoHeight,
+                     bool wordWrap) {
+  placements_.push_back({window, design, font, autoWidth, autoHeight, wordWrap});
+}
 
 HWND TfrmMain::AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                           RECT design, FontKind font, bool autoWidth, bool autoHeight,
@@ -75,7 +102,7 @@ HWND TfrmMain::AddControl(HWND parent, const wchar_t* className, const wchar_t* 
                                  GetModuleHandleW(nullptr), nullptr);
   if (control == nullptr)
     throw Exception(u"CreateWindowEx " + FromWide(className));
-  placements_.push_back({control, design, font, autoWidth, autoHeight, wordWrap});
+  Place(control, design, font, autoWidth, autoHeight, wordWrap);
   return control;
 }
 
@@ -89,17 +116,8 @@ HWND TfrmMain::AddLabel(int page, const wchar_t* text, int left, int top, int wi
 }
 
 void TfrmMain::BuildPages() {
-  const wchar_t* titles[] = {L"Programma Setup",
-                             L"Welkom bij het installatie programma ",
-                             L"Locatie",
-                             L"Proxy Instellingen",
-                             L"Vooruitgang",
-                             L"Gegevens installeren",
-                             L"Gegevens Installeren",
-                             L"Installatie voltooid",
-                             L"Installatie is niet voltooid"};
   for (int page = 0; page < Notebook1->PageCount(); ++page) {
-    Titles.emplace_back(AddLabel(page, titles[page], 21, 21, 0, 0, false, FontKind::Title));
+    Titles.emplace_back(AddLabel(page, kPages[page].title, 21, 21, 0, 0, false, FontKind::Title));
   }
   auto radio = [this](int page, const wchar_t* text, int left, int top, bool visible, bool group) {
     DWORD style =
@@ -129,9 +147,9 @@ void TfrmMain::BuildPages() {
   // Locatie
   AddLabel(kLocatie, L"Selecteer een schijf waarop u het programma wenst te installeren", 21, 84);
   InstallDrive = std::make_unique<TDriveCombo>(TDriveCombo::Args{
-      page(kLocatie), nextId_++, At(21, 126, 409, 200), {TDriveType::dtFixed}, nullptr, nullptr});
-  placements_.push_back(
-      {InstallDrive->Handle(), At(21, 126, 409, 200), FontKind::Form, false, false, false});
+      page(kLocatie), nextId_++, RECT{}, {TDriveType::dtFixed}, nullptr, nullptr});
+  // The height is the dropped-down list's.
+  Place(InstallDrive->Handle(), At(21, 126, 409, 200), FontKind::Form);
 
   // ProxySettings
   AddLabel(kProxySettings,
@@ -154,9 +172,8 @@ void TfrmMain::BuildPages() {
       At(73, 299, 420, kEditHeight), FontKind::Form, false, false, false, WS_EX_CLIENTEDGE));
   AddLabel(kProxySettings, L"Poort", 21, 335);
   PROXY_POORT = std::make_unique<TValidateEdit>(
-      TValidateEdit::Args{page(kProxySettings), nextId_++, At(73, 331, 64, kEditHeight), nullptr});
-  placements_.push_back(
-      {PROXY_POORT->Handle(), At(73, 331, 64, kEditHeight), FontKind::Form, false, false, false});
+      TValidateEdit::Args{page(kProxySettings), nextId_++, RECT{}, nullptr});
+  Place(PROXY_POORT->Handle(), At(73, 331, 64, kEditHeight), FontKind::Form);
 
   // InstallMain
   AddLabel(kInstallMain, L"Even geduld aub.", 21, 84);
@@ -172,11 +189,10 @@ void TfrmMain::BuildPages() {
   AddLabel(kData, L"De gegevens zijn aanwezig of  staan op een andere PC/Server", 84, 157, 426, 0,
            true);
   AddLabel(kData, L"Locatie voor de gegevens", 21, 345);
-  GegevensLocatie = std::make_unique<TDirectoryEdit>(
-      TDirectoryEdit::Args{page(kData), nextId_++, At(21, 377, 493, kEditHeight),
-                           L"GegevensLocatie", Scale(27, dpi_), nullptr, nullptr});
-  placements_.push_back({GegevensLocatie->Handle(), At(21, 377, 493, kEditHeight), FontKind::Form,
-                         false, false, false});
+  // The layout sizes the browse button as well.
+  GegevensLocatie = std::make_unique<TDirectoryEdit>(TDirectoryEdit::Args{
+      page(kData), nextId_++, RECT{}, L"GegevensLocatie", 0, nullptr, nullptr});
+  Place(GegevensLocatie->Handle(), At(21, 377, 493, kEditHeight), FontKind::Form);
 
   // InstallData
   AddLabel(kInstallData, L"Even geduld aub", 21, 84);
@@ -198,43 +214,22 @@ void TfrmMain::BuildPages() {
            21, 241);
 }
 
-HFONT TfrmMain::Font(FontKind kind) const {
-  switch (kind) {
-    case FontKind::Bar:
-      return barFont_.get();
-    case FontKind::Title:
-      return titleFont_.get();
-    case FontKind::Large:
-      return largeFont_.get();
-    case FontKind::Form:
-      break;
-  }
-  return formFont_.get();
-}
-
 void TfrmMain::ApplyLayout(UINT dpi) {
   dpi_ = dpi;
-  // Design heights: 14 for the window, 15 for the button bar and one label,
-  // 17 for the page titles.
-  unique_hfont form = CreateTahoma(14, dpi);
-  unique_hfont bar = CreateTahoma(15, dpi);
-  unique_hfont title = CreateTahoma(17, dpi);
-  unique_hfont large = CreateTahoma(15, dpi);
+  decltype(fonts_) fonts;
+  static_assert(std::size(kFontHeights) == std::tuple_size_v<decltype(fonts_)>);
+  for (std::size_t kind = 0; kind < fonts.size(); ++kind)
+    fonts[kind] = CreateTahoma(kFontHeights[kind], dpi);
 
   window_dc dc(Handle());
   for (const Placement& placed : placements_) {
-    HFONT font = placed.font == FontKind::Bar     ? bar.get()
-                 : placed.font == FontKind::Title ? title.get()
-                 : placed.font == FontKind::Large ? large.get()
-                                                  : form.get();
+    HFONT font = fonts[static_cast<std::size_t>(placed.font)].get();
     SendMessageW(placed.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     RECT rect = ScaleRect(placed.design, dpi);
     if (placed.autoWidth || placed.autoHeight) {
       // A label sized to its text, as wide as given when it wraps.
       select_object selected(dc.get(), font);
-      int length = GetWindowTextLengthW(placed.window);
-      std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-      text.resize(static_cast<std::size_t>(GetWindowTextW(placed.window, text.data(), length + 1)));
+      const std::wstring text = ToWide(WindowText(placed.window));
       RECT measured{0, 0, rect.right - rect.left, 0};
       UINT format = DT_CALCRECT | DT_NOPREFIX | (placed.wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
       if (text.empty()) {
@@ -269,12 +264,12 @@ void TfrmMain::ApplyLayout(UINT dpi) {
                  rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(placed.window, nullptr, TRUE);
   }
-  GegevensLocatie->SetButtonWidth(Scale(27, dpi));
-  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.get()), FALSE);
-  formFont_ = std::move(form);
-  barFont_ = std::move(bar);
-  titleFont_ = std::move(title);
-  largeFont_ = std::move(large);
+  GegevensLocatie->SetButtonWidth(Scale(kBrowseButtonWidth, dpi));
+  SendMessageW(Handle(), WM_SETFONT,
+               reinterpret_cast<WPARAM>(fonts[static_cast<std::size_t>(FontKind::Form)].get()),
+               FALSE);
+  // The old fonts go only now that no control uses them.
+  fonts_ = std::move(fonts);
 
   RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
   AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
@@ -329,6 +324,18 @@ void TfrmMain::SetWaitCursor(bool wait) {
   SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
+void TfrmMain::ShowEndPage(TPage page, const std::optional<Text>& failure) {
+  SetPageIndex(page);
+  btFINISH.BringToFront();
+  // After a success, Abort would tell the user that the program is not
+  // installed when it is; so Cancel goes with every end but the one the
+  // application's failure report follows.
+  btCANCEL.SetVisible(page == kInstallData);
+  if (failure)
+    ErrorDialog(*failure);
+  SetWaitCursor(false);
+}
+
 void TfrmMain::FormCreate() {
   SetPageIndex(kStart);
   InstallDrive->SetDrive(u'C');
@@ -348,11 +355,8 @@ void TfrmMain::btCANCELClick() {
       // TRANSLATORS: the question Cancel asks, in two sentences on two
       // lines; the user answers it with Yes or No.
       _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (!ConfirmDialog(question))
-    return;
-  SetPageIndex(PageCount() - 1);
-  btCANCEL.SetVisible(false);
-  btFINISH.BringToFront();
+  if (ConfirmDialog(question))
+    ShowEndPage(kAbort);
 }
 
 void TfrmMain::btFINISHClick() {

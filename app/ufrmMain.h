@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/install_steps.h"
 #include "controls/directory_edit.h"
 #include "controls/drive_combo.h"
 #include "controls/notebook.h"
@@ -21,7 +24,10 @@
 
 namespace zephora {
 
-// The wizard's pages, by index.
+// The wizard's pages, by index. Each page's window carries the page's name
+// (SelectTaal, Start, ..., Abort) as its text: tools outside the process,
+// tools/uidriver among them, tell the page shown by it, never by a text the
+// user reads.
 enum TPage : int {
   kSelectTaal = 0,
   kStart = 1,
@@ -56,7 +62,12 @@ class TfrmMain : public Window {
   bool FinishInFront() const;
   void SetWaitCursor(bool wait);
   bool WaitCursor() const { return waitCursor_; }
-  // Every label, control and page of the window, for its layout.
+  // Leaves the wizard on an end page, as a run or Cancel does: Einde, Abort
+  // or InstallData, with Finish in front of Next, Cancel shown on
+  // InstallData only and the normal cursor. A failure's message is shown in
+  // the error box once its page is there, before the cursor comes back.
+  void ShowEndPage(TPage page, const std::optional<Text>& failure = std::nullopt);
+  // The resolution the window is laid out for.
   UINT Dpi() const { return dpi_; }
 
   // Handlers.
@@ -96,12 +107,17 @@ class TfrmMain : public Window {
   TShellLink ShellLink;
   zip::TUnZipper UnZipper1;
   THttpClient HttpClient1;
+  // What the installation run does outside the window.
+  TInstallWork InstallWork;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  enum class FontKind { Form, Bar, Title, Large };
+  // The design's fonts, by role; their heights are in ufrmMain.cpp.
+  enum class FontKind { Form, Bar, Title, Large, Count };
+  // Every label, control and page of the window with its design rectangle
+  // and font: the one record the layout is made from, at any resolution.
   struct Placement {
     HWND window;
     RECT design;  // in design pixels, relative to its parent
@@ -111,6 +127,8 @@ class TfrmMain : public Window {
     bool wordWrap;
   };
 
+  void Place(HWND window, RECT design, FontKind font, bool autoWidth = false,
+             bool autoHeight = false, bool wordWrap = false);
   HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                   RECT design, FontKind font, bool autoWidth = false, bool autoHeight = false,
                   bool wordWrap = false, DWORD exStyle = 0);
@@ -118,10 +136,9 @@ class TfrmMain : public Window {
                 bool wordWrap = false, FontKind font = FontKind::Form);
   void BuildPages();
   void ApplyLayout(UINT dpi);
-  HFONT Font(FontKind kind) const;
 
   std::vector<Placement> placements_;
-  unique_hfont formFont_, barFont_, titleFont_, largeFont_;
+  std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;
   UINT dpi_ = 96;
   int nextId_ = 100;
   bool mainForm_ = false;

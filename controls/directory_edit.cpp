@@ -12,6 +12,8 @@ namespace zephora {
 namespace {
 
 constexpr int kButtonId = 1;
+// A status line above the tree, and the browser that can make folders.
+constexpr UINT kBrowseFlags = BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM start) noexcept {
   if (message == BFFM_INITIALIZED && start != 0) {
@@ -37,10 +39,7 @@ TDirectoryEdit::TDirectoryEdit(const Args& args)
 }
 
 Text TDirectoryEdit::GetText() const {
-  int length = GetWindowTextLengthW(Handle());
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(Handle(), text.data(), length + 1)));
-  return FromWide(text);
+  return WindowText(Handle());
 }
 
 void TDirectoryEdit::SetText(const Text& text) {

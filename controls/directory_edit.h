@@ -29,8 +29,6 @@ class TDirectoryEdit : public SubclassedControl {
   Text InitialDir;
   // Shown above the browser's tree.
   Text DialogText;
-  // BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE.
-  static constexpr UINT kBrowseFlags = 68;
 
   // Opens the folder browser, as the button and Alt+Down do.
   void Browse();

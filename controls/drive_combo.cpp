@@ -125,17 +125,18 @@ void TDriveCombo::Change() {
     SetDrive(letters_[static_cast<std::size_t>(rememberedIndex_)]);
   }
   selected = ItemIndex();
-  if (selected >= 0) {
-    int length = static_cast<int>(SendMessageW(Handle(), CB_GETLBTEXTLEN, selected, 0));
-    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-    SendMessageW(Handle(), CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(wcslen(text.c_str()));
-    displayName_ = FromWide(text);
-  } else {
-    displayName_.clear();
-  }
+  displayName_ = selected >= 0 ? FromWide(RowText(selected)) : Text();
   if (onChange_)
     onChange_();
+}
+
+std::wstring TDriveCombo::RowText(int row) const {
+  const auto length = SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
+  std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+  SendMessageW(Handle(), CB_GETLBTEXT, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcslen(text.c_str()));
+  return text;
 }
 
 void TDriveCombo::UpdateItemHeight() {
@@ -165,10 +166,7 @@ void TDriveCombo::DrawItem(const DRAWITEMSTRUCT& item) {
     ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
     ImageList_Draw(images_, icons_[item.itemID], dc, row.left + kOffset, row.top, ILD_TRANSPARENT);
   }
-  int length = static_cast<int>(SendMessageW(Handle(), CB_GETLBTEXTLEN, item.itemID, 0));
-  std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-  SendMessageW(Handle(), CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(wcslen(text.c_str()));
+  const std::wstring text = RowText(static_cast<int>(item.itemID));
 
   SIZE extent{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);

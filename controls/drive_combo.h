@@ -51,6 +51,7 @@ class TDriveCombo : public SubclassedControl {
  private:
   void BuildList();
   void Change();
+  std::wstring RowText(int row) const;
   void UpdateItemHeight();
   void DrawItem(const DRAWITEMSTRUCT& item);
 

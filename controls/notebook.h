@@ -13,9 +13,15 @@ class TNotebook : public TPanel {
   struct Args {
     HWND parent = nullptr;
     RECT rect{};
+    // Each page's window text: a name by which tools outside the process
+    // can tell which page is shown.
     std::vector<const wchar_t*> pageCaptions;
   };
   explicit TNotebook(const Args& args);
+
+  // The page shown is the visible page window inside a window of this
+  // class; tools outside the process find it so.
+  static constexpr wchar_t kClassName[] = L"ZephoraNotebook";
 
   int PageCount() const { return static_cast<int>(pages_.size()); }
   int PageIndex() const { return pageIndex_; }

@@ -4,16 +4,6 @@
 #include "platform/wide.h"
 
 namespace zephora {
-namespace {
-
-Text WindowText(HWND window) {
-  int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-  return FromWide(text);
-}
-
-}  // namespace
 
 TValidateEdit::TValidateEdit(const Args& args) : onChange_(args.onChange) {
   Create(L"EDIT", WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_RIGHT | ES_AUTOHSCROLL,

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "controls/window.h"
 #include "platform/text.h"
 #include "platform/wide.h"
 
@@ -24,12 +25,7 @@ class TWinControl {
   void SetChecked(bool checked) {
     SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  Text GetText() const {
-    int length = GetWindowTextLengthW(hwnd_);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
-    return FromWide(text);
-  }
+  Text GetText() const { return WindowText(hwnd_); }
   void SetText(const Text& text) { SetWindowTextW(hwnd_, ToWide(text).c_str()); }
   // In front of its siblings.
   void BringToFront() {

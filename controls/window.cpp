@@ -4,9 +4,9 @@
 
 #include <exception>
 
-#include "controls/message_box.h"
 #include "platform/exception.h"
 #include "platform/system_error.h"
+#include "platform/wide.h"
 
 namespace zephora {
 
@@ -34,7 +34,35 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
   return unique_hfont(CreateFontIndirectW(&font));
 }
 
+Text WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return FromWide(text);
+}
+
 namespace {
+
+FailureHandler gFailureHandler = nullptr;
+
+void ReportFailure(std::exception_ptr failure) noexcept {
+  if (gFailureHandler != nullptr) {
+    gFailureHandler(failure);
+  } else {
+    MessageBeep(MB_ICONERROR);
+  }
+}
+
+// Handles one message at the boundary that no exception may cross.
+template <typename Handle>
+LRESULT Guarded(Handle handle) noexcept {
+  try {
+    return handle();
+  } catch (...) {
+    ReportFailure(std::current_exception());
+    return 0;
+  }
+}
 
 BOOL CALLBACK ForwardToChild(HWND child, LPARAM data) noexcept {
   const auto* forwarded = reinterpret_cast<const MSG*>(data);
@@ -68,6 +96,10 @@ void ThrowLastError() {
 }
 
 }  // namespace
+
+void SetFailureHandler(FailureHandler handler) {
+  gFailureHandler = handler;
+}
 
 Window::~Window() {
   if (HWND window = hwnd_.get())
@@ -128,13 +160,7 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
   auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr)
     return DefWindowProcW(window, message, wParam, lParam);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ShowFailureReport(std::current_exception());
-    result = 0;
-  }
+  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     // The window is gone: the owner must not destroy it a second time.
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -174,13 +200,7 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
                                                       LPARAM lParam, UINT_PTR,
                                                       DWORD_PTR data) noexcept {
   auto* self = reinterpret_cast<SubclassedControl*>(data);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ShowFailureReport(std::current_exception());
-    result = 0;
-  }
+  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
     self->hwnd_.release();

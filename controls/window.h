@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <exception>
+
+#include "platform/text.h"
 #include "platform/win_handles.h"
 
 namespace zephora {
@@ -25,6 +28,15 @@ UINT WindowDpi(HWND window);
 void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // "Tahoma" at a character height given in design pixels.
 unique_hfont CreateTahoma(int designHeight, UINT dpi);
+// The text of a window of this thread: a label's or button's caption, an
+// edit field's contents.
+Text WindowText(HWND window);
+
+// Where an exception that reaches a window procedure goes, since none may
+// cross one: the application object sets its failure report here. Without
+// a handler the failure is only sounded.
+using FailureHandler = void (*)(std::exception_ptr failure) noexcept;
+void SetFailureHandler(FailureHandler handler);
 
 // A window of a class of our own. Stores `this` at WM_NCCREATE and forwards
 // every message to HandleMessage.

@@ -77,6 +77,13 @@ class ByteReader {
   bool ok_ = true;
 };
 
+// The little-endian 32-bit value at `p`, for bytes known to be there (a
+// header read whole, a block found in a buffer).
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
 inline std::uint32_t ByteSwap32(std::uint32_t v) {
   return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
 }

@@ -21,4 +21,24 @@ class Exception : public std::exception {
   std::string utf8_;
 };
 
+// The text a user reads for a failure: the message of our own exceptions,
+// the text of any other standard exception read as UTF-8.
+inline Text MessageOf(const std::exception& failure) {
+  if (const auto* own = dynamic_cast<const Exception*>(&failure))
+    return own->Message();
+  return FromUtf8(failure.what());
+}
+
+// The same for a caught failure of any kind; empty for one that carries no
+// text.
+inline Text MessageOf(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    return MessageOf(error);
+  } catch (...) {
+    return Text();
+  }
+}
+
 }  // namespace zephora

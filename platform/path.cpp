@@ -27,4 +27,10 @@ Text IncludeTrailingSeparator(TextView folder) {
   return out;
 }
 
+Text JoinPath(TextView folder, TextView name) {
+  if (folder.empty())
+    return Text(name);
+  return IncludeTrailingSeparator(folder) + Text(name);
+}
+
 }  // namespace zephora

@@ -22,6 +22,9 @@ Text ExtractFilePath(TextView path);
 Text ExtractFileName(TextView path);
 // `folder` with a separator appended when it does not end in one.
 Text IncludeTrailingSeparator(TextView folder);
+// `name` inside `folder`, with one separator between them; without a folder
+// the name stands alone.
+Text JoinPath(TextView folder, TextView name);
 
 bool FileExists(const Text& path);       // an existing file, not a folder
 bool DirectoryExists(const Text& path);  // an existing folder

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "platform/path.h"
 #include "platform/system_error.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
@@ -70,11 +71,6 @@ void ThrowInterfaceNotSupported() {
   throw EIntfCastError(LoadResString(SIntfNotSupported));
 }
 
-Text FolderOf(TextView path) {
-  std::size_t last = path.find_last_of(u"\\:");
-  return last == TextView::npos ? Text() : Text(path.substr(0, last + 1));
-}
-
 void TShellLink::Write() {
   LinkObject link = ObtainLinkObject();
   // The calls and their order are those the link format expects of us; a
@@ -88,7 +84,7 @@ void TShellLink::Write() {
   link.link->SetPath(ToWide(ProgramFile).c_str());
   link.link->SetShowCmd(ShowCommandOf(WindowState));
   if (WorkingDirectory.empty())
-    WorkingDirectory = FolderOf(ProgramFile);
+    WorkingDirectory = ExtractFilePath(ProgramFile);
   link.link->SetWorkingDirectory(ToWide(WorkingDirectory).c_str());
   link.file->Save(ToWide(LinkFile).c_str(), FALSE);
 }

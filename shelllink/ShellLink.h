@@ -33,7 +33,8 @@ class TShellLink {
   TShellLink() = default;
 
   // Writes LinkFile from the properties. An empty WorkingDirectory becomes
-  // the folder of ProgramFile first, and stays so.
+  // the folder of ProgramFile first (up to its last separator or ":"), and
+  // stays so.
   void Write();
   // Replaces every property but LinkFile with the link file's values.
   void Read();
@@ -48,9 +49,5 @@ class TShellLink {
   TWindowState WindowState = TWindowState::wsNormal;
   Text WorkingDirectory;
 };
-
-// Everything up to and including the last "\" or ":" of a path; empty when
-// it has neither.
-Text FolderOf(TextView path);
 
 }  // namespace zephora

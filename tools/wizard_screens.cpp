@@ -1,37 +1,38 @@
 // Shows the wizard in one of the states a user can see, for screenshots:
-//   wizard_screens PAGE     the page as the wizard leaves it (1-4, 6-8)
-//   wizard_screens confirm  the Cancel question over the start page
-// and keeps it on screen until the process is ended.
-#include <objbase.h>
+//   SETUP PAGE     the page as the wizard leaves it (1-4, 6-8)
+//   SETUP confirm  the Cancel question over the start page
+//   SETUP error    the error box of a run that finds no download server
+// and keeps it on screen until the process is ended. It is built as a
+// SETUP.EXE of its own, since the error box's caption comes from the name.
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
 
-#include "app/dialogs.h"
+#include "app/application.h"
 #include "app/ufrmMain.h"
 #include "i18n/translation.h"
+#include "platform/exception.h"
+#include "platform/process.h"
+#include "transfer/http/http_texts.h"
 
 namespace {
 
 void ShowState(zephora::TfrmMain& form, int page) {
   using namespace zephora;
-  form.SetPageIndex(page);
   switch (page) {
     case kInstallMain:  // during the installation run
       form.btNEXT.SetEnabled(false);
+      form.SetPageIndex(page);
       break;
     case kInstallData:  // the run ended on a failure it did not handle
+    case kEinde:        // the run succeeded
+    case kAbort:        // the run failed, or the user cancelled
       form.btNEXT.SetEnabled(false);
-      form.btFINISH.BringToFront();
-      break;
-    case kEinde:  // the run succeeded
-    case kAbort:  // the run failed, or the user cancelled
-      form.btNEXT.SetEnabled(false);
-      form.btCANCEL.SetVisible(false);
-      form.btFINISH.BringToFront();
+      form.ShowEndPage(static_cast<TPage>(page));
       break;
     default:
+      form.SetPageIndex(page);
       break;
   }
 }
@@ -40,25 +41,24 @@ void ShowState(zephora::TfrmMain& form, int page) {
 
 int wmain(int argc, wchar_t** argv) {
   zephora::TranslationLayer translation;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::wstring state = argc > 1 ? argv[1] : L"1";
-  {
-    zephora::TfrmMain form{zephora::Text()};  // never downloads
-    form.SetMainForm(true);
-    if (state != L"confirm")
-      ShowState(form, std::wcstol(state.c_str(), nullptr, 10));
-    form.Show();
-    if (state == L"confirm") {
-      PostMessageW(form.btCANCEL.Handle(), BM_CLICK, 0, 0);
-    }
-    MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-      if (form.TranslateDialogMessage(message))
-        continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
+  zephora::TApplication application(zephora::ExecutablePath());
+  zephora::TfrmMain form{zephora::Text()};  // never downloads
+  if (state == L"confirm") {
+    // Asked once the window is shown and the message loop runs.
+    PostMessageW(form.btCANCEL.Handle(), BM_CLICK, 0, 0);
+  } else if (state == L"error") {
+    // The run as it ends when nothing answers at the server; it makes no
+    // folder and writes nothing.
+    form.SetPageIndex(zephora::kProxySettings);
+    form.InstallWork.MakeFolder = [](const zephora::Text&) {};
+    form.InstallWork.Download = [](zephora::THttpClient&, const zephora::Text&,
+                                   const zephora::Text&, const zephora::Text&) {
+      throw zephora::Exception(zephora::http::SocketErrorMessage(10061));
+    };
+    PostMessageW(form.btNEXT.Handle(), BM_CLICK, 0, 0);
+  } else {
+    ShowState(form, std::wcstol(state.c_str(), nullptr, 10));
   }
-  CoUninitialize();
-  return 0;
+  return application.Run(form);
 }

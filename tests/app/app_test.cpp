@@ -8,38 +8,28 @@
 #include <stdexcept>
 
 #include "app/application.h"
-#include "app/dialogs.h"
+#include "app/error_dialog.h"
+#include "app/failure_report.h"
 #include "app/ufrmMain.h"
-#include "controls/message_box.h"
+#include "controls/confirm_dialog.h"
 #include "i18n/translation.h"
 #include "platform/exception.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
+#include "platform/process.h"
+#include "tests/app/wizard_test.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
 namespace {
 
 using test::DialogAnswerer;
+using test::FontOf;
 using test::PumpMessages;
 using test::SeenDialog;
 
-class Wizard : public testing::Test {
+class Wizard : public test::WizardTest {
  protected:
-  void SetUp() override {
-    form = std::make_unique<TfrmMain>(u"http://downloads.zephora.invalid/zephora/");
-    form->Show();
-    Pump();
-  }
-  void TearDown() override {
-    form.reset();
-    Pump();
-  }
-  void Pump() {
-    PumpMessages([this](MSG& message) { return form->TranslateDialogMessage(message); });
-  }
-  void Click(const TWinControl& button) {
-    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
-    Pump();
-  }
   // Cancel, with the confirmation answered by the given keys.
   SeenDialog Cancel(std::vector<UINT> keys) {
     DialogAnswerer answerer(kConfirmDialogClass, std::move(keys));
@@ -66,8 +56,6 @@ class Wizard : public testing::Test {
     return State{form->PageIndex(), form->FinishInFront(), form->btCANCEL.Visible(),
                  form->btNEXT.Enabled(), form->WaitCursor()};
   }
-
-  std::unique_ptr<TfrmMain> form;
 };
 
 RECT ClientRectOf(HWND window) {
@@ -166,12 +154,6 @@ TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
   ReleaseDC(form->Handle(), dc);
 }
 
-LOGFONTW FontOf(HWND window) {
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
-  return font;
-}
-
 TEST_F(Wizard, ScalesItsDesignToTheScreenResolution) {
   for (UINT dpi : {form->Dpi(), 144u, 120u}) {
     RECT suggested{10, 10, 20, 20};
@@ -267,9 +249,6 @@ TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
   EXPECT_EQ(form->PROXY_POORT->Value(), 0);
   EXPECT_EQ(form->GegevensLocatie->GetText(), u"GegevensLocatie");
   EXPECT_EQ(SendMessageW(form->ProgressBar.Handle(), PBM_GETPOS, 0, 0), 0);
-  EXPECT_EQ(form->ShellLink.WindowState, TWindowState::wsNormal);
-  EXPECT_EQ(form->ShellLink.IconIndex, 0u);
-  EXPECT_EQ(form->ShellLink.HotKey, 0);
 }
 
 // With a font wider than Tahoma, the one-line contact label on Abort ran
@@ -301,6 +280,104 @@ TEST_F(Wizard, NextShowsTheFollowingPageExceptOnTheLast) {
     Click(form->btNEXT);
     EXPECT_EQ(form->PageIndex(), to) << from;
   }
+}
+
+// The installation run with its download and unpacking replaced: what each
+// of its three outcomes leaves in the window, without a server. SETUP.INI
+// and the shortcut are written for real, into the test's Wine prefix.
+class InstallationRun : public Wizard {
+ protected:
+  void SetUp() override {
+    RemoveSettingsFile();
+    Wizard::SetUp();
+    form->InstallWork.Download = [this](THttpClient&, const Text& baseUrl, const Text& packagePath,
+                                        const Text& localFile) {
+      work.push_back(u"download " + baseUrl + packagePath + u" " + localFile);
+      if (packagePath == failingDownload)
+        throw Exception(u"HTTP/1.1 404 Not Found");
+    };
+    form->InstallWork.Unpack = [this](zip::TUnZipper&, const Text& localFile) {
+      work.push_back(u"unpack " + localFile);
+    };
+    Click(form->btNEXT);
+    Click(form->btNEXT);
+    ASSERT_EQ(form->PageIndex(), kProxySettings);
+  }
+  void TearDown() override {
+    if (!form->ShellLink.LinkFile.empty())
+      (void)RemoveFile(form->ShellLink.LinkFile);
+    RemoveSettingsFile();
+    Wizard::TearDown();
+  }
+  static void RemoveSettingsFile() {
+    DeleteFileW(kSettingsFile);
+    RemoveDirectoryW(L"C:\\ZEPHORA");  // only when nothing else is in it
+  }
+  // Runs the installation; gives the text of the error box it shows, which
+  // must carry the application title, and answers it.
+  std::wstring RunAnsweringTheErrorBox() {
+    DialogAnswerer answerer(L"#32770", {VK_RETURN});
+    Click(form->btNEXT);
+    const SeenDialog& seen = answerer.Result();
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
+    return seen.Child(0xFFFF).text;
+  }
+  static std::wstring Language() {
+    wchar_t value[8] = {};
+    GetPrivateProfileStringW(L"SETUP", L"TAAL", L"", value, 8, kSettingsFile);
+    return value;
+  }
+
+  static constexpr const wchar_t* kSettingsFile = L"C:\\ZEPHORA\\SETUP.INI";
+  TApplication application{ExecutablePath()};  // reports what the run lets through
+  std::vector<Text> work;
+  Text failingDownload;
+};
+
+TEST_F(InstallationRun, SuccessEndsOnEindeWithFinishInFrontAndCancelHidden) {
+  Click(form->btNEXT);
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  EXPECT_EQ(
+      work,
+      (std::vector<Text>{
+          u"download http://downloads.zephora.invalid/zephora/Files/main.zip C:\\ZEPHORA\\main.zip",
+          u"unpack C:\\ZEPHORA\\main.zip",
+          u"download http://downloads.zephora.invalid/zephora/Files/upgrade.zip "
+          u"C:\\ZEPHORA\\upgrade.zip",
+          u"unpack C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(form->GegevensLocatie->GetText(), u"C:\\ZEPHORA\\");
+  EXPECT_EQ(Language(), L"N");
+  EXPECT_TRUE(form->ShellLink.LinkFile.ends_with(u"\\ZEPHORA.lnk"));
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+  EXPECT_EQ(form->ShellLink.ProgramFile, u"C:\\ZEPHORA\\ZEPHORA.EXE");
+}
+
+TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
+  failingDownload = u"Files/upgrade.zip";
+  EXPECT_EQ(RunAnsweringTheErrorBox(), L"HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  // What was done before the failure stays done; nothing after it happens.
+  EXPECT_EQ(
+      work,
+      (std::vector<Text>{
+          u"download http://downloads.zephora.invalid/zephora/Files/main.zip C:\\ZEPHORA\\main.zip",
+          u"unpack C:\\ZEPHORA\\main.zip",
+          u"download http://downloads.zephora.invalid/zephora/Files/upgrade.zip "
+          u"C:\\ZEPHORA\\upgrade.zip"}));
+  EXPECT_EQ(Language(), L"");
+  EXPECT_EQ(form->ShellLink.LinkFile, u"");
+}
+
+TEST_F(InstallationRun, AFailureBeforeThePackagesEndsOnInstallDataAndIsReported) {
+  form->InstallWork.MakeFolder = [](const Text&) { throw Exception(u"The folder cannot be made"); };
+  // The application's report, with its full stop.
+  EXPECT_EQ(RunAnsweringTheErrorBox(), L"The folder cannot be made.");
+  EXPECT_EQ(Now(), (State{kInstallData, true, true, false, false}));
+  EXPECT_EQ(FrontButton(), form->btFINISH.Handle());
+  EXPECT_TRUE(work.empty());
 }
 
 TEST_F(Wizard, ThePortFieldOnItsPageFiltersKeystrokes) {
@@ -497,6 +574,7 @@ class FailingWindow : public Window {
 };
 
 TEST(FailureReport, AnExceptionInAHandlerIsReportedAndTheWindowKeepsRunning) {
+  TApplication application(ExecutablePath());
   FailingWindow window;
   for (int round = 0; round < 2; ++round) {
     DialogAnswerer answerer(L"#32770", {VK_RETURN});

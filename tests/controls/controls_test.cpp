@@ -474,8 +474,6 @@ class FolderField : public ControlTest {
 
 TEST_F(FolderField, HoldsItsTextAndABrowseButtonInsideItsRightEdge) {
   EXPECT_EQ(field->GetText(), u"GegevensLocatie");
-  EXPECT_EQ(TDirectoryEdit::kBrowseFlags, static_cast<UINT>(BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE));
-  EXPECT_EQ(TDirectoryEdit::kBrowseFlags, 68u);
   RECT client{};
   GetClientRect(field->Handle(), &client);
   RECT button{};

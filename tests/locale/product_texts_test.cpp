@@ -5,7 +5,7 @@
 #include <map>
 
 #include "app/install_texts.h"
-#include "controls/message_box.h"
+#include "controls/dialog_texts.h"
 #include "i18n/mo_file.h"
 #include "i18n/resource_strings.h"
 #include "shelllink/shelllink_texts.h"

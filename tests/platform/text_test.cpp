@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/byte_reader.h"
-#include "platform/path.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 
@@ -43,14 +42,6 @@ TEST(Text, ControlsAndDirectionMarksAreMadeVisible) {
   EXPECT_EQ(MakeControlsVisible(u"caf\u00e9 \u20ac"), u"caf\u00e9 \u20ac");  // ordinary text stays
 }
 
-TEST(Path, SplitsAtTheLastSeparatorOrColon) {
-  EXPECT_EQ(ExtractFilePath(u"C:\\ZEPHORA\\main.zip"), u"C:\\ZEPHORA\\");
-  EXPECT_EQ(ExtractFileName(u"C:\\ZEPHORA\\main.zip"), u"main.zip");
-  EXPECT_EQ(ExtractFilePath(u"C:main.zip"), u"C:");
-  EXPECT_EQ(ExtractFilePath(u"main.zip"), u"");
-  EXPECT_EQ(IncludeTrailingSeparator(u"dir\\"), u"dir\\");
-}
-
 TEST(ByteReader, ReadsLittleEndianAndKeepsItsErrorPastTheEnd) {
   const unsigned char bytes[] = {0x50, 0x4B, 0x05, 0x06, 0x01, 0x02};
   ByteReader reader(bytes, sizeof bytes);
@@ -61,6 +52,7 @@ TEST(ByteReader, ReadsLittleEndianAndKeepsItsErrorPastTheEnd) {
   EXPECT_FALSE(reader.Ok());
   EXPECT_EQ(reader.U16(), 0u);  // stays failed
   EXPECT_EQ(ByteReader(bytes, 6).U32At(4), 0u);
+  EXPECT_EQ(Load32(bytes + 1), 0x0106054Bu);
   EXPECT_EQ(ByteSwap32(0x950412DEu), 0xDE120495u);
 }
 

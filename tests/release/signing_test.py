@@ -99,7 +99,7 @@ class SignedSetup(unittest.TestCase):
         wizard = subprocess.Popen([WINE_RUN, self.signed], env=env, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
         try:
-            driver = run(WINE_RUN, UIDRIVER, "wait-page", "Welkom bij het installatie programma ",
+            driver = run(WINE_RUN, UIDRIVER, "wait-page", "Start",
                          "click", "&Annuleer", "confirm", "yes", "click", "Voltooien",
                          "wait-closed", env=env)
         finally:

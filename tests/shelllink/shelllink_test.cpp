@@ -52,22 +52,6 @@ int LoadedShowCommand(const Text& path) {
   return show;
 }
 
-TEST(FolderOf, KeepsEverythingUpToTheLastBackslashOrColon) {
-  EXPECT_EQ(FolderOf(u"D:\\ZEPHORA\\ZEPHORA.EXE"), u"D:\\ZEPHORA\\");
-  EXPECT_EQ(FolderOf(u"D:ZEPHORA.EXE"), u"D:");
-  EXPECT_EQ(FolderOf(u"ZEPHORA.EXE"), u"");
-  EXPECT_EQ(FolderOf(u""), u"");
-}
-
-TEST(ShellLink, StartsAtItsInitialValues) {
-  TShellLink link;
-  EXPECT_EQ(link.Arguments, u"");
-  EXPECT_EQ(link.IconIndex, 0u);
-  EXPECT_EQ(link.HotKey, 0);
-  EXPECT_EQ(link.WindowState, TWindowState::wsNormal);
-  EXPECT_EQ(link.WorkingDirectory, u"");
-}
-
 TEST(ShellLink, WritesTheWizardsShortcutAndReadsItBack) {
   TempDir dir;
   const Text file = ToText(dir / "ZEPHORA.lnk");

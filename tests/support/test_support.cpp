@@ -53,6 +53,13 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::set<std::string> Listing(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(dir.Path()))
+    names.insert(ToUtf8(ToText(item.path().filename())));
+  return names;
+}
+
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

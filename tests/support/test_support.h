@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "platform/text.h"
@@ -31,6 +32,9 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The names of everything in the folder, in UTF-8.
+std::set<std::string> Listing(const TempDir& dir);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);

@@ -33,7 +33,7 @@ SeenChild SeenDialog::Child(int id) const {
     if (child.id == id)
       return child;
   }
-  return SeenChild{L"", L"", 0, false};
+  return SeenChild{};
 }
 
 DialogAnswerer::DialogAnswerer(const std::wstring& className, std::vector<UINT> keys)
@@ -70,8 +70,18 @@ BOOL CALLBACK FindByClass(HWND window, LPARAM data) {
 
 BOOL CALLBACK RecordChild(HWND window, LPARAM data) {
   auto* seen = reinterpret_cast<SeenDialog*>(data);
-  seen->children.push_back(SeenChild{ClassName(window), WindowText(window), GetDlgCtrlID(window),
-                                     IsWindowVisible(window) != FALSE});
+  SeenChild child{ClassName(window), WindowText(window), GetDlgCtrlID(window),
+                  IsWindowVisible(window) != FALSE};
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  child.width = rect.right - rect.left;
+  DWORD_PTR font = 0;
+  LOGFONTW logical{};
+  if (SendMessageTimeoutW(window, WM_GETFONT, 0, 0, SMTO_BLOCK, 5000, &font) && font != 0 &&
+      GetObjectW(reinterpret_cast<HFONT>(font), sizeof logical, &logical) != 0) {
+    child.fontHeight = logical.lfHeight;
+  }
+  seen->children.push_back(child);
   return TRUE;
 }
 

@@ -23,8 +23,12 @@ std::wstring ClassName(HWND window);
 struct SeenChild {
   std::wstring className;
   std::wstring text;
-  int id;
-  bool visible;
+  int id = 0;
+  bool visible = false;
+  int width = 0;
+  // The character height of its font (negative, as LOGFONT has it); 0 when
+  // it has no font of its own.
+  int fontHeight = 0;
 };
 
 struct SeenDialog {

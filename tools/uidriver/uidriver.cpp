@@ -2,7 +2,8 @@
 // reports what it sees. Each argument is one step; the first failing step
 // ends the run with exit code 1.
 //
-//   wait-page TITLE        wait until the page with that title is shown
+//   wait-page NAME         wait until the page of that name (Start, Locatie,
+//                          ProxySettings, ..., Einde, Abort) is shown
 //   click TEXT             press the visible button with that caption
 //   tick TEXT              tick the check box with that caption
 //   type LABEL TEXT        type TEXT, key by key, into the field beside LABEL
@@ -20,25 +21,19 @@
 //   wait-closed            wait until the wizard has gone
 //   sleep MS
 //
-// Texts use \r and \n for line breaks. The wizard is found by its caption.
+// Texts use \r and \n for line breaks. The wizard is found by its caption,
+// the page shown by the name its page window carries.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "controls/notebook.h"
+
 namespace {
 
 const wchar_t kCaption[] = L"Programma - Setup";
-const wchar_t* const kPageTitles[] = {L"Programma Setup",
-                                      L"Welkom bij het installatie programma ",
-                                      L"Locatie",
-                                      L"Proxy Instellingen",
-                                      L"Vooruitgang",
-                                      L"Gegevens installeren",
-                                      L"Gegevens Installeren",
-                                      L"Installatie voltooid",
-                                      L"Installatie is niet voltooid"};
 constexpr DWORD kTimeoutMs = 60000;
 
 // An argument with its \r and \n turned into line breaks.
@@ -122,10 +117,12 @@ HWND VisibleChildWithText(HWND wizard, const std::wstring& text, const wchar_t* 
   return nullptr;
 }
 
+// The name of the page shown: the text of the visible page window inside
+// the page container.
 std::wstring CurrentPage(HWND wizard) {
-  for (const wchar_t* title : kPageTitles) {
-    if (VisibleChildWithText(wizard, title, nullptr) != nullptr)
-      return title;
+  for (HWND hwnd : Descendants(wizard)) {
+    if (IsWindowVisible(hwnd) && ClassOf(GetParent(hwnd)) == zephora::TNotebook::kClassName)
+      return WindowText(hwnd);
   }
   return L"?";
 }

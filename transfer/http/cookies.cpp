@@ -4,6 +4,7 @@
 #include <chrono>
 #include <iterator>
 
+#include "platform/calendar.h"
 #include "transfer/http/text_util.h"
 
 namespace zephora::http {
@@ -63,15 +64,6 @@ int ParseMonth(std::string_view token) {
       return i + 1;
   }
   return 0;
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.

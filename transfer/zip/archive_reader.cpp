@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/byte_reader.h"
+#include "transfer/zip/entry_flags.h"
 
 namespace zephora::zip {
 namespace {
@@ -25,11 +26,6 @@ constexpr std::size_t kMaxComment = 0xFFFF;
 
 ParseError Fail(ParseStatus status, std::string message, std::uint64_t offset) {
   return {status, std::move(message), offset};
-}
-
-std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // A read-ahead window over the source, so that walking the central
@@ -322,7 +318,7 @@ ParseError LocateEntryData(ArchiveSource& source, const CentralEntry& entry,
 Text DecodeEntryName(std::string_view raw, std::uint16_t flags, std::string_view extra) {
   const bool high = std::any_of(raw.begin(), raw.end(),
                                 [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if ((flags & 0x0800) != 0 || (high && IsValidUtf8(raw)))
+  if ((flags & kFlagUtf8Name) != 0 || (high && IsValidUtf8(raw)))
     return FromUtf8(raw);
 
   ByteReader r(extra);

@@ -3,22 +3,20 @@
 // marker: it stops at the entry's uncompressed size.
 #include <array>
 
+#include "transfer/zip/entry_flags.h"
 #include "transfer/zip/lz_support.h"
 #include "transfer/zip/own_decoders.h"
 
 namespace zephora::zip {
 namespace {
 
-constexpr std::uint16_t kFlagLargeDictionary = 0x0002;
-constexpr std::uint16_t kFlagLiteralTree = 0x0004;
-
 class ImplodeDecoder final : public Decoder {
  public:
   explicit ImplodeDecoder(const DecoderParams& params)
       : size_(params.uncompressedSize),
-        literalTree_((params.flags & kFlagLiteralTree) != 0),
-        distanceLowBits_((params.flags & kFlagLargeDictionary) != 0 ? 7 : 6),
-        window_((params.flags & kFlagLargeDictionary) != 0 ? 8192 : 4096) {
+        literalTree_((params.flags & kFlagImplodeLiteralTree) != 0),
+        distanceLowBits_((params.flags & kFlagImplodeLargeWindow) != 0 ? 7 : 6),
+        window_((params.flags & kFlagImplodeLargeWindow) != 0 ? 8192 : 4096) {
     tree_ = literalTree_ ? 0 : 1;
     if (size_ == 0)
       mode_ = Mode::Done;

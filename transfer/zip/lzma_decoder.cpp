@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "transfer/zip/entry_flags.h"
 #include "transfer/zip/library_decoders.h"
 
 namespace zephora::zip {
 namespace {
 
 // LZMA in a ZIP entry: a 4-byte header (encoder version, size of the
-// properties) and 5 property bytes, then raw LZMA1 data. Flag bit 1 says the
+// properties) and 5 property bytes, then raw LZMA1 data. A flag says the
 // data ends with an end-of-stream marker; without it the entry's size ends
 // the stream (a marker is still accepted then).
 class LzmaDecoder final : public Decoder {
@@ -110,7 +111,8 @@ class LzmaDecoder final : public Decoder {
 }  // namespace
 
 std::unique_ptr<Decoder> MakeLzmaDecoder(const DecoderParams& params) {
-  return std::make_unique<LzmaDecoder>(params.uncompressedSize, (params.flags & 0x0002) != 0);
+  return std::make_unique<LzmaDecoder>(params.uncompressedSize,
+                                       (params.flags & kFlagLzmaEndMarker) != 0);
 }
 
 }  // namespace zephora::zip

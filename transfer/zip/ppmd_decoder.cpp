@@ -13,7 +13,9 @@
 namespace zephora::zip {
 namespace {
 
+// A unit of the arena holds one context or two states.
 constexpr std::uint32_t kUnitSize = 12;
+constexpr std::uint32_t kStateSize = 6;
 constexpr int kIndexCount = 38;
 constexpr int kMaxFreq = 124;
 constexpr int kIntervalBits = 7;
@@ -86,7 +88,10 @@ const Tables& ModelTables() {
 // pointers; 0 is null (the arena starts with 1 to 4 bytes of alignment).
 // Context (12 bytes): NumStats (symbols - 1), Flags, SummFreq (u16), Stats,
 // Suffix; a context of one symbol keeps that state at offset 2 instead.
-// State (6 bytes): Symbol, Freq, Successor.
+// State (kStateSize = 6 bytes): Symbol, Freq, Successor. A successor at or
+// above UnitsStart is the context one order up; below it, it points into the
+// text of symbols seen, from which that context is made when it is needed;
+// 0 means none yet.
 class PpmdModel {
  public:
   PpmdModel(int maxOrder, std::uint32_t memorySize)
@@ -157,13 +162,13 @@ class PpmdModel {
   std::uint32_t Successor(std::uint32_t s) const { return Get32(s + 2); }
   void SetSuccessor(std::uint32_t s, std::uint32_t v) { Set32(s + 2, v); }
   void CopyState(std::uint32_t to, std::uint32_t from) {
-    std::memmove(&arena_[to], &arena_[from], 6);
+    std::memmove(&arena_[to], &arena_[from], kStateSize);
   }
   void SwapStates(std::uint32_t a, std::uint32_t b) {
-    std::uint8_t tmp[6];
-    std::memcpy(tmp, &arena_[a], 6);
-    std::memcpy(&arena_[a], &arena_[b], 6);
-    std::memcpy(&arena_[b], tmp, 6);
+    std::uint8_t tmp[kStateSize];
+    std::memcpy(tmp, &arena_[a], kStateSize);
+    std::memcpy(&arena_[a], &arena_[b], kStateSize);
+    std::memcpy(&arena_[b], tmp, kStateSize);
   }
 
   // ---- memory allocator: free lists of blocks of 1 to 128 units
@@ -421,7 +426,7 @@ void PpmdModel::RestartModel() {
   SetStats(minContext_, foundState_);
   loUnit_ += 256 / 2 * kUnitSize;
   for (std::uint32_t i = 0; i < 256; ++i) {
-    const std::uint32_t s = foundState_ + i * 6;
+    const std::uint32_t s = foundState_ + i * kStateSize;
     Symbol(s) = static_cast<std::uint8_t>(i);
     Freq(s) = 1;
     SetSuccessor(s, 0);
@@ -457,24 +462,27 @@ std::uint32_t PpmdModel::FindState(std::uint32_t c, std::uint8_t symbol) {
   } else {
     const std::uint32_t stats = Stats(c);
     for (std::uint32_t i = 0; i <= NumStats(c); ++i) {
-      if (Symbol(stats + i * 6) == symbol)
-        return stats + i * 6;
+      if (Symbol(stats + i * kStateSize) == symbol)
+        return stats + i * kStateSize;
     }
   }
   damaged_ = true;
   return 0;
 }
 
+// Halves the counts of the current context once one grows too large, so that
+// they stay in range and older statistics weigh less; states that fall to
+// zero are dropped (only at the longest order, where counts may reach zero).
 void PpmdModel::Rescale() {
   const std::uint32_t stats = Stats(minContext_);
   std::uint32_t s = foundState_;
   // The found state moves to the front.
   if (s != stats) {
-    std::uint8_t tmp[6];
-    std::memcpy(tmp, &arena_[s], 6);
-    for (; s != stats; s -= 6)
-      CopyState(s, s - 6);
-    std::memcpy(&arena_[s], tmp, 6);
+    std::uint8_t tmp[kStateSize];
+    std::memcpy(tmp, &arena_[s], kStateSize);
+    for (; s != stats; s -= kStateSize)
+      CopyState(s, s - kStateSize);
+    std::memcpy(&arena_[s], tmp, kStateSize);
   }
   std::uint32_t escFreq = SummFreq(minContext_) - Freq(s);
   Freq(s) = static_cast<std::uint8_t>(Freq(s) + 4);
@@ -484,19 +492,20 @@ void PpmdModel::Rescale() {
 
   unsigned i = NumStats(minContext_);
   do {
-    s += 6;
+    s += kStateSize;
     escFreq -= Freq(s);
     Freq(s) = static_cast<std::uint8_t>((Freq(s) + adder) >> 1);
     sumFreq += Freq(s);
-    if (Freq(s) > Freq(s - 6)) {
+    // Halving may reorder: keep the states sorted, most frequent first.
+    if (Freq(s) > Freq(s - kStateSize)) {
       std::uint32_t s1 = s;
-      std::uint8_t tmp[6];
-      std::memcpy(tmp, &arena_[s1], 6);
+      std::uint8_t tmp[kStateSize];
+      std::memcpy(tmp, &arena_[s1], kStateSize);
       do {
-        CopyState(s1, s1 - 6);
-        s1 -= 6;
-      } while (s1 != stats && tmp[1] > Freq(s1 - 6));
-      std::memcpy(&arena_[s1], tmp, 6);
+        CopyState(s1, s1 - kStateSize);
+        s1 -= kStateSize;
+      } while (s1 != stats && tmp[1] > Freq(s1 - kStateSize));
+      std::memcpy(&arena_[s1], tmp, kStateSize);
     }
   } while (--i != 0);
 
@@ -505,13 +514,15 @@ void PpmdModel::Rescale() {
     i = 0;
     do {
       ++i;
-      s -= 6;
+      s -= kStateSize;
     } while (Freq(s) == 0);
     escFreq += i;
     NumStats(minContext_) = static_cast<std::uint8_t>(numStats - i);
+    // One state left: the context becomes a binary one, its state kept
+    // inside the context and its count scaled by what the escapes held.
     if (NumStats(minContext_) == 0) {
-      std::uint8_t tmp[6];
-      std::memcpy(tmp, &arena_[stats], 6);
+      std::uint8_t tmp[kStateSize];
+      std::memcpy(tmp, &arena_[stats], kStateSize);
       unsigned freq = (2 * tmp[1] + escFreq - 1) / escFreq;
       if (freq > kMaxFreq / 3)
         freq = kMaxFreq / 3;
@@ -520,7 +531,7 @@ void PpmdModel::Rescale() {
       Flags(minContext_) =
           static_cast<std::uint8_t>((Flags(minContext_) & 0x10) + 0x08 * (tmp[0] >= 0x40));
       foundState_ = OneState(minContext_);
-      std::memcpy(&arena_[foundState_], tmp, 6);
+      std::memcpy(&arena_[foundState_], tmp, kStateSize);
       return;
     }
     const std::uint32_t n0 = (numStats + 2) >> 1;
@@ -530,7 +541,7 @@ void PpmdModel::Rescale() {
     Flags(minContext_) = static_cast<std::uint8_t>(Flags(minContext_) & ~0x08);
     const std::uint32_t kept = Stats(minContext_);
     for (unsigned k = 0; k <= NumStats(minContext_); ++k) {
-      if (Symbol(kept + k * 6) >= 0x40)
+      if (Symbol(kept + k * kStateSize) >= 0x40)
         Flags(minContext_) |= 0x08;
     }
   }
@@ -539,6 +550,10 @@ void PpmdModel::Rescale() {
   foundState_ = Stats(minContext_);
 }
 
+// Makes the contexts one order up that the found symbol leads to, for every
+// shorter context whose state still points into the text at the same place.
+// Each new context starts with one state: the symbol that followed there in
+// the text, its count guessed from how often it follows in context `c`.
 std::uint32_t PpmdModel::CreateSuccessors(bool skip, std::uint32_t s1, std::uint32_t c) {
   const std::uint32_t upBranch = Successor(foundState_);
   const std::uint8_t foundSymbol = Symbol(foundState_);
@@ -579,7 +594,7 @@ std::uint32_t PpmdModel::CreateSuccessors(bool skip, std::uint32_t s1, std::uint
     ps[count++] = s;
   }
 
-  std::uint8_t up[6];
+  std::uint8_t up[kStateSize];
   up[0] = Byte(upBranch);
   std::uint32_t upSuccessor = upBranch + 1;
   std::memcpy(up + 2, &upSuccessor, 4);
@@ -607,7 +622,7 @@ std::uint32_t PpmdModel::CreateSuccessors(bool skip, std::uint32_t s1, std::uint
       return 0;
     NumStats(c1) = 0;
     Flags(c1) = flags;
-    std::memcpy(&arena_[OneState(c1)], up, 6);
+    std::memcpy(&arena_[OneState(c1)], up, kStateSize);
     SetSuffix(c1, c);
     SetSuccessor(ps[--count], c1);
     c = c1;
@@ -615,6 +630,9 @@ std::uint32_t PpmdModel::CreateSuccessors(bool skip, std::uint32_t s1, std::uint
   return c;
 }
 
+// The found state has no successor yet: point it, and the symbol's states in
+// the shorter contexts that lack one too, at the text being written, so that
+// the longer contexts can be made from the text once the symbol recurs.
 std::uint32_t PpmdModel::ReduceOrder(std::uint32_t s1, std::uint32_t c) {
   std::uint32_t s = 0;
   const std::uint32_t c1 = c;
@@ -664,12 +682,18 @@ std::uint32_t PpmdModel::ReduceOrder(std::uint32_t s1, std::uint32_t c) {
   return Successor(s);
 }
 
+// Teaches the model the symbol just decoded, exactly as the encoder's model
+// learnt it: the shorter context counts it too, the contexts that escaped
+// past it gain it as a new state, and the next context is made or found.
+// When the arena runs out the model restarts, as the encoder's did.
 void PpmdModel::UpdateModel() {
   std::uint32_t fSuccessor = Successor(foundState_);
   const unsigned fFreq = Freq(foundState_);
   const std::uint8_t fSymbol = Symbol(foundState_);
   std::uint32_t s = 0;
 
+  // While the symbol is still rare here, the suffix context counts it too,
+  // so that the shorter context keeps up with what the longer ones see.
   if (fFreq < kMaxFreq / 4 && Suffix(minContext_) != 0) {
     const std::uint32_t c = Suffix(minContext_);
     if (NumStats(c) == 0) {
@@ -682,9 +706,9 @@ void PpmdModel::UpdateModel() {
         s = FindState(c, fSymbol);
         if (s == 0)
           return;
-        if (Freq(s) >= Freq(s - 6)) {
-          SwapStates(s, s - 6);
-          s -= 6;
+        if (Freq(s) >= Freq(s - kStateSize)) {
+          SwapStates(s, s - kStateSize);
+          s -= kStateSize;
         }
       }
       if (Freq(s) < kMaxFreq - 9) {
@@ -694,6 +718,8 @@ void PpmdModel::UpdateModel() {
     }
   }
 
+  // Found at the longest order, its successor still in the text: make the
+  // context it leads to. No context escaped past it, so none gains a state.
   if (orderFall_ == 0 && fSuccessor != 0) {
     const std::uint32_t cs = CreateSuccessors(true, s, minContext_);
     if (cs == 0) {
@@ -705,6 +731,7 @@ void PpmdModel::UpdateModel() {
     return;
   }
 
+  // The text grows up towards the units; where they meet, memory is full.
   Byte(text_++) = fSymbol;
   std::uint32_t successor = text_;
   if (text_ >= unitsStart_) {
@@ -728,11 +755,16 @@ void PpmdModel::UpdateModel() {
     fSuccessor = cs;
   }
 
+  // When the next context is of the longest order, the new states lead to
+  // it directly rather than into the text.
   if (--orderFall_ == 0) {
     successor = fSuccessor;
     text_ -= (maxContext_ != minContext_) ? 1 : 0;
   }
 
+  // Every context from the longest down to the one that held the symbol
+  // escaped past it: each gains a state for it, whose count is guessed from
+  // the symbol's share of the context where it was found.
   const unsigned ns = NumStats(minContext_);
   const std::uint32_t s0 = SummFreq(minContext_) - ns - fFreq;
   const auto flag = static_cast<std::uint8_t>(0x08 * (fSymbol >= 0x40));
@@ -758,6 +790,7 @@ void PpmdModel::UpdateModel() {
       }
       SetSummFreq(c, SummFreq(c) + ((3 * ns1 + 1 < ns) ? 1 : 0));
     } else {
+      // A binary context gets a list of states in a unit of its own.
       const std::uint32_t block = AllocUnits(0);
       if (block == 0) {
         RestartModel();
@@ -781,7 +814,7 @@ void PpmdModel::UpdateModel() {
       cf = 4 + (cf > 9 * sf ? 1 : 0) + (cf > 12 * sf ? 1 : 0) + (cf > 15 * sf ? 1 : 0);
       SetSummFreq(c, SummFreq(c) + cf);
     }
-    const std::uint32_t added = Stats(c) + (ns1 + 1) * 6;
+    const std::uint32_t added = Stats(c) + (ns1 + 1) * kStateSize;
     SetSuccessor(added, successor);
     Symbol(added) = fSymbol;
     Freq(added) = static_cast<std::uint8_t>(cf);
@@ -791,6 +824,8 @@ void PpmdModel::UpdateModel() {
   maxContext_ = minContext_ = fSuccessor;
 }
 
+// Moves on to the context after the symbol: straight there when it exists
+// at the longest order, else through a model update that makes it.
 void PpmdModel::NextContext() {
   const std::uint32_t c = Successor(foundState_);
   if (orderFall_ == 0 && c > text_) {
@@ -801,19 +836,23 @@ void PpmdModel::NextContext() {
   }
 }
 
+// A symbol found further down the list: its count grows, and it moves up
+// past a less frequent neighbour, so that frequent symbols are found first.
 void PpmdModel::Update1() {
   std::uint32_t s = foundState_;
   Freq(s) = static_cast<std::uint8_t>(Freq(s) + 4);
   SetSummFreq(minContext_, SummFreq(minContext_) + 4);
-  if (Freq(s) > Freq(s - 6)) {
-    SwapStates(s, s - 6);
-    foundState_ = s -= 6;
+  if (Freq(s) > Freq(s - kStateSize)) {
+    SwapStates(s, s - kStateSize);
+    foundState_ = s -= kStateSize;
     if (Freq(s) > kMaxFreq)
       Rescale();
   }
   NextContext();
 }
 
+// The most frequent symbol came: a success when it held half the count or
+// more, which the binary contexts' estimates take into account.
 void PpmdModel::Update1First() {
   prevSuccess_ = 2u * Freq(foundState_) >= SummFreq(minContext_) ? 1 : 0;
   runLength_ += prevSuccess_;
@@ -824,6 +863,7 @@ void PpmdModel::Update1First() {
   NextContext();
 }
 
+// A symbol found after escaping: the run of successes ends.
 void PpmdModel::Update2() {
   SetSummFreq(minContext_, SummFreq(minContext_) + 4);
   Freq(foundState_) = static_cast<std::uint8_t>(Freq(foundState_) + 4);
@@ -834,6 +874,7 @@ void PpmdModel::Update2() {
   minContext_ = maxContext_;
 }
 
+// The symbol of a binary context came: its count grows up to a bound.
 void PpmdModel::UpdateBin() {
   Freq(foundState_) = static_cast<std::uint8_t>(Freq(foundState_) + (Freq(foundState_) < 196));
   prevSuccess_ = 1;
@@ -871,7 +912,7 @@ int PpmdModel::DecodeSymbol(Source& source) {
     }
     prevSuccess_ = 0;
     for (unsigned i = NumStats(minContext_); i != 0; --i) {
-      s += 6;
+      s += kStateSize;
       hiCnt += Freq(s);
       if (hiCnt > count) {
         Consume(source, hiCnt - Freq(s), Freq(s));
@@ -887,7 +928,7 @@ int PpmdModel::DecodeSymbol(Source& source) {
     charMask_.fill(0xFF);
     const std::uint32_t stats = Stats(minContext_);
     for (unsigned i = 0; i <= NumStats(minContext_); ++i)
-      charMask_[Symbol(stats + i * 6)] = 0;
+      charMask_[Symbol(stats + i * kStateSize)] = 0;
   } else {
     const std::uint32_t one = OneState(minContext_);
     std::uint16_t& prob = binSumm_[t_.statsToIndex[Freq(one) - 1]]
@@ -929,7 +970,7 @@ int PpmdModel::DecodeSymbol(Source& source) {
     std::uint32_t s = Stats(minContext_);
     const unsigned unmasked = NumStats(minContext_) - masked;
     unsigned found = 0;
-    for (unsigned i = 0; i <= NumStats(minContext_) && found < unmasked; ++i, s += 6) {
+    for (unsigned i = 0; i <= NumStats(minContext_) && found < unmasked; ++i, s += kStateSize) {
       if (charMask_[Symbol(s)] != 0) {
         hiCnt += Freq(s);
         ps[found++] = s;

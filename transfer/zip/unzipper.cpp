@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/calendar.h"
 #include "platform/exception.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/system_error.h"
 #include "transfer/zip/decoder.h"
+#include "transfer/zip/entry_flags.h"
 #include "transfer/zip/zip_texts.h"
 
 namespace zephora::zip {
@@ -50,12 +52,6 @@ bool WildcardMatch(TextView name, TextView pattern) {
   return p == pattern.size();
 }
 
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 // The DOS date and time as a local calendar time; false for a date or time
 // that does not exist.
 bool DosToLocal(std::uint16_t date, std::uint16_t time, LocalDateTime& out) {
@@ -68,16 +64,6 @@ bool DosToLocal(std::uint16_t date, std::uint16_t time, LocalDateTime& out) {
   return out.month >= 1 && out.month <= 12 && out.day >= 1 &&
          out.day <= DaysInMonth(out.year, out.month) && out.hour < 24 && out.minute < 60 &&
          out.second < 60;
-}
-
-Text JoinPath(const Text& folder, TextView name) {
-  if (folder.empty())
-    return Text(name);
-  Text out = folder;
-  if (!IsPathSeparator(out.back()))
-    out += kPathSeparator;
-  out += name;
-  return out;
 }
 
 // Writes decoded data, leaving whole blocks of zeros as holes that the
@@ -306,7 +292,7 @@ TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text
     return Outcome::Failed;
   if (!claimed_.Claim(entry.localHeaderOffset, dataOffset + entry.compressedSize))
     return Outcome::Failed;
-  if ((entry.flags & 0x0001) != 0)
+  if ((entry.flags & kFlagEncrypted) != 0)
     return Outcome::Failed;  // no password is ever set
   // An empty entry is checked like any other: its method, and that its
   // data decodes to nothing with the CRC-32 of nothing.

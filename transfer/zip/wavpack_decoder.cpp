@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/byte_reader.h"
 #include "transfer/zip/library_decoders.h"
 
 namespace zephora::zip {
@@ -13,11 +14,6 @@ constexpr std::size_t kBlockHeaderSize = 32;
 constexpr std::uint32_t kFinalBlock = 0x1000;  // last block of a frame's channels
 constexpr std::size_t kMaxBuffered = 4 * 1024 * 1024;
 constexpr std::uint32_t kFramesPerCall = 4096;
-
-std::uint32_t Load32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // A WavPack entry holds the WavPack stream of the original audio file,
 // whose header and trailer travel as wrapper data in the blocks. libwavpack

@@ -83,9 +83,9 @@ run_case() {  # run_case NAME FUNCTION
   fi
 }
 
-next_to_proxy_page=(wait-page "Welkom bij het installatie programma " click "Volgende >"
-  wait-page "Locatie" click "Volgende >" wait-page "Proxy Instellingen")
-abort_state="page=Installatie is niet voltooid front=Finish cancel=hidden next=disabled"
+next_to_proxy_page=(wait-page Start click "Volgende >"
+  wait-page Locatie click "Volgende >" wait-page ProxySettings)
+abort_state="page=Abort front=Finish cancel=hidden next=disabled"
 
 installed_both() {
   check "main's program" test -f "$install/ZEPHORA.EXE" &&
@@ -108,8 +108,8 @@ nothing_written() {
 }
 
 case_direct() {
-  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page "Installatie voltooid" \
-    expect-state "page=Installatie voltooid front=Finish cancel=hidden next=disabled" \
+  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page Einde \
+    expect-state "page=Einde front=Finish cancel=hidden next=disabled" \
     click "Voltooien" wait-closed &&
     installed_both && shortcut_to 'C:\\ZEPHORA\\ZEPHORA.EXE'
 }
@@ -118,13 +118,13 @@ case_again() {
 }
 case_direct_over_existing() {
   echo "stale" >"$install/readme.txt"
-  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page "Installatie voltooid" \
+  drive "${next_to_proxy_page[@]}" click "Volgende >" wait-page Einde \
     click "Voltooien" wait-closed && installed_both
 }
 case_proxy() {
   : >"$work/server/tinyproxy.log"
   drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
-    type "Poort" "$proxy_port" click "Volgende >" wait-page "Installatie voltooid" \
+    type "Poort" "$proxy_port" click "Volgende >" wait-page Einde \
     click "Voltooien" wait-closed &&
     installed_both && check "went through the proxy" grep -q "main.zip" "$work/server/tinyproxy.log"
 }
@@ -168,7 +168,7 @@ case_https_proxy() {
   local setup=$https_setup
   : >"$work/server/tinyproxy.log"
   drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
-    type "Poort" "$proxy_port" click "Volgende >" wait-page "Installatie voltooid" \
+    type "Poort" "$proxy_port" click "Volgende >" wait-page Einde \
     click "Voltooien" wait-closed &&
     installed_both &&
     check "tunnelled by the proxy" grep -q "CONNECT localhost:$https_port" "$work/server/tinyproxy.log"
@@ -190,9 +190,9 @@ case_html_package() {
     check "package kept" test -f "$install/main.zip" && nothing_written
 }
 case_drive_d() {
-  drive wait-page "Welkom bij het installatie programma " click "Volgende >" wait-page "Locatie" \
-    drive "D" click "Volgende >" wait-page "Proxy Instellingen" click "Volgende >" \
-    wait-page "Installatie voltooid" click "Voltooien" wait-closed
+  drive wait-page Start click "Volgende >" wait-page Locatie \
+    drive "D" click "Volgende >" wait-page ProxySettings click "Volgende >" \
+    wait-page Einde click "Voltooien" wait-closed
   local rc=$?
   [ $rc = 0 ] && install="$work/d-drive/ZEPHORA" installed_both &&
     shortcut_to 'D:\\ZEPHORA\\ZEPHORA.EXE' && check "nothing on C" test ! -e "$install"
@@ -207,14 +207,14 @@ case_missing_desktop_value() {
 case_cancel_everywhere() {
   local page steps=()
   for page in 1 2 3; do
-    steps=(wait-page "Welkom bij het installatie programma ")
-    [ $page -ge 2 ] && steps+=(click "Volgende >" wait-page "Locatie")
-    [ $page -ge 3 ] && steps+=(click "Volgende >" wait-page "Proxy Instellingen")
+    steps=(wait-page Start)
+    [ $page -ge 2 ] && steps+=(click "Volgende >" wait-page Locatie)
+    [ $page -ge 3 ] && steps+=(click "Volgende >" wait-page ProxySettings)
     drive "${steps[@]}" click "&Annuleer" confirm escape state click "&Annuleer" confirm no \
       click "&Annuleer" confirm yes \
-      expect-state "page=Installatie is niet voltooid front=Finish cancel=hidden next=enabled" \
+      expect-state "page=Abort front=Finish cancel=hidden next=enabled" \
       click "Volgende >" \
-      expect-state "page=Installatie is niet voltooid front=Finish cancel=hidden next=enabled" \
+      expect-state "page=Abort front=Finish cancel=hidden next=enabled" \
       click "Voltooien" wait-closed || return 1
     grep -q 'confirm \[WAARSCHUWING\]: De installatie is niet voltooid.\\rBent u zeker ?' \
       "$work/driver.log" || return 1

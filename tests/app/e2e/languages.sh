@@ -22,7 +22,7 @@ if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
 fi
 
 nbsp=$'\xc2\xa0'
-abort_state="page=Installatie is niet voltooid front=Finish cancel=hidden next=disabled"
+abort_state="page=Abort front=Finish cancel=hidden next=disabled"
 
 # check_language LOCALE CAPTION QUESTION BUTTONS ERROR
 check_language() {
@@ -31,9 +31,9 @@ check_language() {
   # LANG would take precedence over the user locale that LC_ALL gives Wine.
   env -u LANG LC_ALL="$locale.UTF-8" "$wine_run" "$setup" >/dev/null 2>&1 &
   local setup_pid=$!
-  "$wine_run" "$driver" wait-page "Welkom bij het installatie programma " click "&Annuleer" \
+  "$wine_run" "$driver" wait-page Start click "&Annuleer" \
     expect-dialog "$caption" "$question" "$buttons" snap "$work/question.bmp" confirm no \
-    click "Volgende >" wait-page "Locatie" click "Volgende >" wait-page "Proxy Instellingen" \
+    click "Volgende >" wait-page Locatie click "Volgende >" wait-page ProxySettings \
     click "Volgende >" expect-dialog "Setup" "$error" "OK" snap "$work/error.bmp" error-any \
     expect-state "$abort_state" click "Voltooien" wait-closed >"$work/driver.log" 2>&1
   local rc=$?

@@ -264,42 +264,12 @@ TEST(CookieStore, SecureCookiesStayOffPlainHttp) {
   EXPECT_EQ(store.HeaderFor(MakeUrl("https://h/")), "s=1; h=1");
 }
 
-TEST(SplitUrl, SplitsHostPortPathAndDocument) {
-  Url url = MakeUrl("http://downloads.example/zephora/Files/main.zip");
-  EXPECT_EQ(url.host, "downloads.example");
-  EXPECT_EQ(url.port, 80);
-  EXPECT_EQ(url.path, "/zephora/Files/");
-  EXPECT_EQ(url.document, "main.zip");
-  EXPECT_EQ(url.HostAndPort(), "downloads.example");
-  EXPECT_EQ(url.Absolute(), "http://downloads.example/zephora/Files/main.zip");
-  url = MakeUrl("HTTP://127.0.0.1:8080");
-  EXPECT_EQ(url.Target(), "/");
-  EXPECT_EQ(url.HostAndPort(), "127.0.0.1:8080");
-  EXPECT_EQ(url.Absolute(), "http://127.0.0.1:8080/");
-  url = MakeUrl("http://h:80/a");
-  EXPECT_EQ(url.HostAndPort(), "h");
-  url = MakeUrl("HTTPS://h/zephora/x.zip");
-  EXPECT_TRUE(url.Secure());
-  EXPECT_EQ(url.port, 443);
-  EXPECT_EQ(url.HostAndPort(), "h");
-  EXPECT_EQ(url.Target(), "/zephora/x.zip");
-  url = MakeUrl("https://h:80/");
-  EXPECT_EQ(url.HostAndPort(), "h:80");
-  url = MakeUrl("http://h:443/");
-  EXPECT_FALSE(url.Secure());
-  EXPECT_EQ(url.HostAndPort(), "h:443");
-  for (const char16_t* bad : {u"ftp://h/", u"httpss://h/", u"h/x", u"http:///x", u"https:///x",
-                              u"http://h:0/", u"http://h:65536/", u"http://h:x/"}) {
-    EXPECT_FALSE(SplitUrl(bad, url)) << ToUtf8(bad);
-  }
-}
-
 // The fuzz corpus (one Set-Cookie header a line) replayed by the ordinary tests.
 TEST(CookieStore, ReplaysTheFuzzCorpus) {
   const Url origin = MakeUrl("http://dl.example.com/zephora/Files/main.zip");
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(
-           test::SourcePath("tests/transfer/http/corpus/set_cookie"))) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::SourcePath("tests/fuzz/corpus/set_cookie"))) {
     const std::string input = test::ReadFile(entry.path());
     ++files;
     CookieStore store;
@@ -323,8 +293,8 @@ TEST(CookieStore, ReplaysTheFuzzCorpus) {
 // by the ordinary tests: the store must agree with its plain model.
 TEST(CookieStore, ReplaysTheStoreFuzzCorpusAgainstAPlainModel) {
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(
-           test::SourcePath("tests/transfer/http/corpus/cookie_store"))) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::SourcePath("tests/fuzz/corpus/cookie_store"))) {
     ++files;
     EXPECT_EQ(test::RunCookieScript(test::ReadFile(entry.path())), "") << entry.path();
   }

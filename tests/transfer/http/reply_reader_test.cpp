@@ -420,14 +420,13 @@ TEST(ReplyReader, WritesBodyInPiecesOfAtMost32768Bytes) {
 TEST(ReplyReader, ReplaysTheFuzzCorpus) {
   int files = 0;
   for (const auto& entry :
-       std::filesystem::directory_iterator(test::SourcePath("tests/transfer/http/corpus/reply"))) {
+       std::filesystem::directory_iterator(test::SourcePath("tests/fuzz/corpus/reply_reader"))) {
     const std::string input = test::ReadFile(entry.path());
     if (input.empty())
       continue;
     ++files;
     const std::size_t piece = input[0] == 0 ? 1 << 20 : static_cast<unsigned char>(input[0]);
     const Reply reply = ReadReply(input.substr(1), piece);
-    EXPECT_NE(reply.status.failure, ReplyFailure::Socket) << entry.path();
     EXPECT_LE(reply.head.statusLine.size(), kMaxLineLength);
     EXPECT_LE(reply.body.size(), input.size());
   }

@@ -15,6 +15,8 @@ import zipfile
 import zlib
 
 OUT, REAL = sys.argv[1], sys.argv[2]
+if not os.path.isdir(REAL):
+    sys.exit("make_fixtures.py: no folder of real archives at %s (set ZEPHORA_TESTDATA_DIR)" % REAL)
 SUPPORTED = {0, 1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 97, 98}
 # The tools match entry names in the locale's encoding.
 TOOL_ENV = dict(os.environ, LC_ALL="C.UTF-8")

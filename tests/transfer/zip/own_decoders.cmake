@@ -11,8 +11,9 @@ add_custom_target(zephora_fresh_zip_archives DEPENDS ${ZEPHORA_FRESH_ZIP_DIR}/st
 zephora_test(own_decoders_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/own_decoders_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/zip_member_reader.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/decoder_harness.cpp
   LIBS zephora_zip zephora_test_support GTest::gtest_main)
 add_dependencies(own_decoders_test zephora_fresh_zip_archives)
 target_compile_definitions(own_decoders_test PRIVATE
-  ZEPHORA_ZIP_METHODS_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata/zip-methods"
+  ZEPHORA_ZIP_METHODS_DIR="${ZEPHORA_TESTDATA_DIR}/zip-methods"
   ZEPHORA_FRESH_ZIP_DIR="${ZEPHORA_FRESH_ZIP_DIR}")

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/transfer/zip/decoder_harness.h"
 #include "tests/transfer/zip/zip_member_reader.h"
 #include "transfer/zip/decoder.h"
 
 namespace zephora::zip {
 namespace {
 
+using test::Decoded;
 using test::ZipMember;
 
 std::filesystem::path MethodsArchive(const std::string& name) {
@@ -23,60 +25,10 @@ std::filesystem::path FreshArchive(const std::string& name) {
   return test::HostPath(std::string(ZEPHORA_FRESH_ZIP_DIR) + "/" + name);
 }
 
-std::unique_ptr<Decoder> MakeFor(const ZipMember& member) {
-  DecoderParams params;
-  params.method = member.method;
-  params.flags = member.flags;
-  params.compressedSize = member.data.size();
-  params.uncompressedSize = member.uncompressedSize;
-  return MakeDecoder(params);
-}
-
-struct Decoded {
-  DecodeStatus status = DecodeStatus::Ok;
-  std::string bytes;
-  std::string message;  // the decoder's message, or "stalled"
-};
-
-// Feeds `data` in pieces of `inStep` bytes with `outStep` bytes of output
-// room, as the extractor does, until the decoder finishes, fails or stalls.
-Decoded Run(Decoder& decoder, const std::vector<std::uint8_t>& data, std::size_t inStep,
-            std::size_t outStep) {
-  Decoded result;
-  std::vector<std::uint8_t> room(outStep);
-  std::size_t position = 0;
-  for (;;) {
-    const std::size_t piece = std::min(inStep, data.size() - position);
-    const bool inputEnd = position + piece == data.size();
-    const DecodeResult step =
-        decoder.Decode(std::span(data).subspan(position, piece), inputEnd, room);
-    if (step.consumed > piece || step.produced > room.size()) {
-      result.status = DecodeStatus::Error;
-      result.message = "overran its spans";
-      return result;
-    }
-    position += step.consumed;
-    result.bytes.append(reinterpret_cast<const char*>(room.data()), step.produced);
-    result.status = step.status;
-    if (step.status == DecodeStatus::Error) {
-      result.message = decoder.ErrorMessage();
-      return result;
-    }
-    if (step.status == DecodeStatus::Done)
-      return result;
-    if (step.consumed == 0 && step.produced == 0 && inputEnd) {
-      result.status = DecodeStatus::Error;
-      result.message = "stalled";
-      return result;
-    }
-  }
-}
-
 Decoded RunMember(const ZipMember& member, std::size_t inStep, std::size_t outStep) {
-  auto decoder = MakeFor(member);
-  if (decoder == nullptr)
-    return {DecodeStatus::Error, {}, "no decoder"};
-  return Run(*decoder, member.data, inStep, outStep);
+  return test::RunDecoder(
+      {member.method, member.flags, member.data.size(), member.uncompressedSize}, member.data,
+      inStep, outStep);
 }
 
 std::uint32_t Crc(const std::string& bytes) {

@@ -1,4 +1,4 @@
-// The wizard's two dialogs: a Yes/No confirmation and an error box.
+// The wizard's Yes/No confirmation.
 #pragma once
 
 #include <windows.h>
@@ -11,10 +11,6 @@ namespace zephora {
 // No; Escape, the close box and anything but Yes answer no. Owned by the
 // application's active window.
 bool ConfirmDialog(const Text& text);
-
-// A system-modal error box owned by the active window: the application
-// title as caption, the text unchanged, OK and an error icon.
-void ErrorDialog(const Text& text);
 
 // The class name of the confirmation dialog's window.
 constexpr const wchar_t* kConfirmDialogClass = L"ZephoraConfirmDialog";

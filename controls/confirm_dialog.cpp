@@ -1,8 +1,8 @@
-#include "app/dialogs.h"
+#include "controls/confirm_dialog.h"
 
 #include <algorithm>
 
-#include "controls/message_box.h"
+#include "controls/dialog_texts.h"
 #include "controls/window.h"
 #include "i18n/translation.h"
 #include "platform/wide.h"
@@ -22,11 +22,16 @@ class TConfirmDialog : public Window {
   TConfirmDialog(HWND owner, const Text& text) : owner_(owner) {
     UINT dpi = WindowDpi(owner);
     auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+    // The system's message font and icon size at the window's resolution,
+    // scaled once, by the system: the plain metrics are at the system's
+    // resolution already, and scaling them again made the text 1.5 and 2
+    // times too large at 144 and 192 dpi.
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, 96);
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
     font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    const int icon = GetSystemMetricsForDpi(SM_CXICON, dpi);
+    icon_.reset(static_cast<HICON>(LoadImageW(nullptr, IDI_QUESTION, IMAGE_ICON, icon, icon, 0)));
 
     Create(ClassInfo{kConfirmDialogClass, GetSysColorBrush(COLOR_BTNFACE)},
            WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, WS_POPUP | WS_CAPTION | WS_SYSMENU,
@@ -40,7 +45,6 @@ class TConfirmDialog : public Window {
       DrawTextW(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &textRect,
                 DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     }
-    const int icon = GetSystemMetrics(SM_CXICON);
     const int textLeft = px(kMargin) + icon + px(kMargin);
     const int textHeight = std::max<int>(textRect.bottom, icon);
     const int buttonsWidth = 2 * px(kButtonWidth) + px(kGap);
@@ -50,8 +54,8 @@ class TConfirmDialog : public Window {
     const int clientHeight = buttonTop + px(kButtonHeight) + px(kMargin);
 
     Child(L"STATIC", L"", SS_ICON, px(kMargin), px(kMargin), icon, icon, 0);
-    SendMessageW(GetDlgItem(Handle(), kIconId), STM_SETICON,
-                 reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_QUESTION)), 0);
+    SendMessageW(GetDlgItem(Handle(), kIconId), STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()),
+                 0);
     Child(L"STATIC", wide.c_str(), SS_LEFT | SS_NOPREFIX, textLeft,
           px(kMargin) + (textHeight - textRect.bottom) / 2, textRect.right, textRect.bottom,
           kTextId);
@@ -160,6 +164,7 @@ class TConfirmDialog : public Window {
 
   HWND owner_;
   unique_hfont font_;
+  unique_hicon icon_;
   bool done_ = false;
   bool answer_ = false;
 };
@@ -169,11 +174,6 @@ class TConfirmDialog : public Window {
 bool ConfirmDialog(const Text& text) {
   TConfirmDialog dialog(GetActiveWindow(), text);
   return dialog.ShowModal();
-}
-
-void ErrorDialog(const Text& text) {
-  ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(),
-                 MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
 }
 
 }  // namespace zephora

@@ -1,0 +1,15 @@
+#include "app/error_dialog.h"
+
+#include <windows.h>
+
+#include "app/application.h"
+#include "controls/message_box.h"
+
+namespace zephora {
+
+void ErrorDialog(const Text& text) {
+  ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(),
+                 MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+}
+
+}  // namespace zephora
