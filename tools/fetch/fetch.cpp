@@ -11,26 +11,14 @@
 #include "i18n/translation.h"
 #include "platform/exception.h"
 #include "platform/text.h"
+#include "tools/console/print_line.h"
 #include "transfer/http/download_file.h"
 
 namespace zephora {
 namespace {
 
-// One message and a line end. The stream is in text mode, which writes the
-// line end the console expects (CR LF on Windows), so a line break inside
-// the message goes in as LF alone; its CR would otherwise come out twice.
-void Print(std::FILE* stream, const Text& text) {
-  std::string bytes;
-  for (const char c : ToUtf8(text) + "\n") {
-    if (c == '\n' && !bytes.empty() && bytes.back() == '\r')
-      bytes.pop_back();
-    bytes += c;
-  }
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-}
-
 int Usage() {
-  Print(stderr, u"usage: fetch [--proxy HOST:PORT] [--cacert FILE] URL FILE");
+  PrintLine(stderr, u"usage: fetch [--proxy HOST:PORT] [--cacert FILE] URL FILE");
   return 2;
 }
 
@@ -79,7 +67,7 @@ int Run(const std::vector<Text>& args) {
   try {
     DownloadUrl(client, args[next], args[next + 1]);
   } catch (const Exception& error) {
-    Print(stderr, error.Message());
+    PrintLine(stderr, error.Message());
     return 1;
   }
   return 0;

@@ -7,6 +7,7 @@
 
 #include "i18n/translation.h"
 #include "platform/exception.h"
+#include "tools/console/print_line.h"
 #include "transfer/zip/unpack_archive.h"
 
 #ifdef _WIN32
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
   try {
     zephora::UnpackArchive(unzipper, package);
   } catch (const zephora::Exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    zephora::PrintLine(stderr, e.Message());
     return 1;
   }
   return 0;
