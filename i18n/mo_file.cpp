@@ -102,8 +102,14 @@ std::optional<std::string_view> TMoFile::Translate(std::string_view key) const {
     // A damaged table entry reads as empty, which keeps the search finite.
     const std::string_view original = Entry(originals_, i).value_or(std::string_view());
     const int order = CompareKeys(key, original);
-    if (order == 0)
-      return Entry(translations_, i);
+    if (order == 0) {
+      // An empty translation would leave the user an empty message: the text
+      // stays as it is. (The empty key's translation is the header.)
+      const auto translation = Entry(translations_, i);
+      if (translation && translation->empty() && !key.empty())
+        return std::nullopt;
+      return translation;
+    }
     if (step == 0)
       return std::nullopt;
     if (order < 0) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "i18n/errors.h"
 #include "i18n/mo_file.h"
@@ -52,6 +55,43 @@ TEST(MoFile, CatalogWithoutStringsTranslatesNothing) {
   const TMoFile catalog(bytes, u"empty");
   EXPECT_EQ(catalog.Count(), 0u);
   EXPECT_EQ(Translation(catalog, ""), "<none>");
+}
+
+// A little-endian catalog of sorted (key, translation) pairs, as msgfmt lays
+// it out but without the hash table.
+std::string MoBytes(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string strings;
+  const auto word = [](std::string& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+      out += static_cast<char>(value >> shift);
+  };
+  const auto count = static_cast<std::uint32_t>(entries.size());
+  const std::uint32_t stringsAt = 28 + count * 16;
+  std::string originals, translations;
+  for (const auto& [key, translation] : entries) {
+    word(originals, static_cast<std::uint32_t>(key.size()));
+    word(originals, stringsAt + static_cast<std::uint32_t>(strings.size()));
+    strings += key + '\0';
+  }
+  for (const auto& [key, translation] : entries) {
+    word(translations, static_cast<std::uint32_t>(translation.size()));
+    word(translations, stringsAt + static_cast<std::uint32_t>(strings.size()));
+    strings += translation + '\0';
+  }
+  std::string bytes;
+  for (const std::uint32_t value : {0x950412DEu, 0u, count, 28u, 28 + count * 8, 0u, stringsAt})
+    word(bytes, value);
+  return bytes + originals + translations + strings;
+}
+
+TEST(MoFile, EmptyTranslationLeavesTheTextAsItIs) {
+  const std::string bytes = MoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                                     {"Connection refused.", ""},
+                                     {"Host not found.", "Onbekende server."}});
+  const TMoFile catalog(bytes, u"hand-made");
+  EXPECT_EQ(Translation(catalog, "Connection refused."), "<none>");
+  EXPECT_EQ(Translation(catalog, "Host not found."), "Onbekende server.");
+  EXPECT_EQ(Translation(catalog, ""), "Content-Type: text/plain; charset=UTF-8\n");
 }
 
 TEST(MoFile, WrongFirstWordIsRefused) {
