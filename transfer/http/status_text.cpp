@@ -28,6 +28,15 @@ Text StatusLineText(std::string_view line) {
 }
 
 Text ShownStatusLine(TextView statusLine) {
+  // A line of any length may come: the message box shows its beginning,
+  // never half of a character.
+  constexpr std::size_t kShownLength = 200;
+  if (statusLine.size() > kShownLength) {
+    TextView kept = statusLine.substr(0, kShownLength);
+    if (kept.back() >= 0xD800 && kept.back() <= 0xDBFF)
+      kept.remove_suffix(1);
+    return MakeControlsVisible(kept) + u"...";
+  }
   const Text shown = MakeControlsVisible(statusLine);
   if (std::all_of(shown.begin(), shown.end(), ShowsNothing))
     return LoadResString(SEmptyStatusLine);

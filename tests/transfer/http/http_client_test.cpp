@@ -334,10 +334,30 @@ TEST_F(HttpClientTest, StatusLinesShowWhatIsThereAndNeverNothing) {
       {"HTTP/1.1 503 Dienst niet beschikbaar \xE2\x80\x94 \xC3\xA9\xC3\xA9n moment",
        u"HTTP/1.1 503 Dienst niet beschikbaar \u2014 \u00e9\u00e9n moment"},
   };
+  // A line of 16 KB shows its first 200 characters; a character outside
+  // the basic plane that straddles the cut is left out whole, one that ends
+  // at it stays.
+  const std::string padding(186, 'x');
+  const std::u16string shownPadding(186, u'x');
+  const struct {
+    std::string statusLine;
+    std::u16string message;
+  } longLines[] = {
+      {"HTTP/1.1 404 " + std::string(16000, 'x'),
+       u"HTTP/1.1 404 " + std::u16string(187, u'x') + u"..."},
+      {"HTTP/1.1 404 " + padding + "\xF0\x9F\x93\xA6rest",
+       u"HTTP/1.1 404 " + shownPadding + u"..."},
+      {"HTTP/1.1 404 " + padding.substr(1) + "\xF0\x9F\x93\xA6",
+       u"HTTP/1.1 404 " + shownPadding.substr(1) + u"\U0001F4E6"},
+  };
   for (const auto& c : cases) {
     ScriptedServer server{{c.statusLine + "\r\n\r\n", After::Close}};
     EXPECT_EQ(Download(client, UrlOf(server), file), c.message);
     EXPECT_EQ(test::ReadFile(file), "");
+  }
+  for (const auto& c : longLines) {
+    ScriptedServer server{{c.statusLine + "\r\n\r\n", After::Close}};
+    EXPECT_EQ(Download(client, UrlOf(server), file), c.message);
   }
   ScriptedServer server{{"HTTP/1.1 201 \x1B]0;x\aCreated\r\nContent-Length: 0\r\n\r\n"}};
   EXPECT_EQ(Download(client, UrlOf(server), file),
