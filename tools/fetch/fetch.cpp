@@ -5,7 +5,7 @@
 // fails. --cacert trusts only the certificates of a PEM file, instead of the
 // system's store, as a development SETUP.EXE does.
 #include <cstdio>
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "i18n/translation.h"
