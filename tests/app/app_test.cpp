@@ -17,7 +17,10 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "platform/system_error.h"
+#include "platform/wide.h"
 #include "tests/app/wizard_test.h"
+#include "tests/support/test_support.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
@@ -329,6 +332,20 @@ class InstallationRun : public Wizard {
     return value;
   }
 
+  // Runs the installation with that answer from "Shell Folders" (nothing
+  // when the key cannot be opened) and a shell that names a folder of ours.
+  void ExpectTheShortcutInTheShellsDesktop(std::optional<Text> stored) {
+    test::TempDir desktop;
+    form->InstallWork.ReadDesktop = [&stored] { return stored; };
+    form->InstallWork.ShellDesktop = [&desktop] {
+      return TShellFolder{test::ToText(desktop.Path()), S_OK};
+    };
+    Click(form->btNEXT);
+    EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+    EXPECT_EQ(form->ShellLink.LinkFile, test::ToText(desktop / "ZEPHORA.lnk"));
+    EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+  }
+
   static constexpr const wchar_t* kSettingsFile = L"C:\\ZEPHORA\\SETUP.INI";
   TApplication application{ExecutablePath()};  // reports what the run lets through
   std::vector<Text> work;
@@ -369,6 +386,40 @@ TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
           u"C:\\ZEPHORA\\upgrade.zip"}));
   EXPECT_EQ(Language(), L"");
   EXPECT_EQ(form->ShellLink.LinkFile, u"");
+}
+
+// Where "Shell Folders" gives no desktop, the shell is asked; the shortcut
+// lands in the folder it names.
+TEST_F(InstallationRun, WithoutTheKeyTheShellsDesktopTakesTheShortcut) {
+  ExpectTheShortcutInTheShellsDesktop(std::nullopt);
+}
+
+TEST_F(InstallationRun, WithAnEmptyValueTheShellsDesktopTakesTheShortcut) {
+  ExpectTheShortcutInTheShellsDesktop(Text());
+}
+
+// No desktop folder at all: the installation is not complete, and the user
+// hears why. What came before the shortcut stays done.
+TEST_F(InstallationRun, NoDesktopFolderAtAllEndsOnAbortWithTheShortcutMessage) {
+  form->InstallWork.ReadDesktop = [] { return std::optional<Text>(); };
+  form->InstallWork.ShellDesktop = [] { return TShellFolder{Text(), E_ACCESSDENIED}; };
+  EXPECT_EQ(RunAnsweringTheErrorBox(),
+            L"Cannot create the shortcut \"ZEPHORA.lnk\". " +
+                ToWide(TrimErrorText(SystemErrorText(ERROR_ACCESS_DENIED))));
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(Language(), L"N");
+}
+
+TEST_F(InstallationRun, ADesktopFolderThatDoesNotExistEndsOnAbortWithTheShortcutMessage) {
+  test::TempDir dir;
+  const Text desktop = test::ToText(dir / "no-such-desktop");
+  form->InstallWork.ReadDesktop = [&desktop] { return std::optional<Text>(desktop); };
+  EXPECT_EQ(RunAnsweringTheErrorBox(),
+            L"Cannot create the shortcut \"" + ToWide(desktop) + L"\\ZEPHORA.lnk\". " +
+                ToWide(TrimErrorText(SystemErrorText(ERROR_PATH_NOT_FOUND))));
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(Language(), L"N");
+  EXPECT_FALSE(DirectoryExists(desktop));
 }
 
 TEST_F(InstallationRun, AFailureBeforeThePackagesEndsOnInstallDataAndIsReported) {
