@@ -250,6 +250,7 @@ void TUnZipper::OpenArchive(const Text& path) {
   directoryOffset_ = end.directoryOffset;
   directoryEnd_ = end.directoryEnd;
   folder_ = std::move(base);
+  packageName_ = ExtractFileName(path);
 }
 
 void TUnZipper::CloseArchive() {
@@ -297,9 +298,13 @@ bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, Hold
     return false;  // no password is ever set
   // The package is open while it is read: in its place the entry would
   // either wait in vain for it to close or, where open files can be
-  // replaced, be deleted with the package afterwards.
-  if (IsSameFile(archive_, target))
+  // replaced, be deleted with the package afterwards. Only a name like the
+  // package's costs a look at the file; another alias of it (a short name)
+  // is refused by Windows all the same, after the waits.
+  if (AsciiUpper(TargetName(entry.name)) == AsciiUpper(packageName_) &&
+      IsSameFile(archive_, target)) {
     return false;
+  }
   // An empty entry is checked like any other: its method, and that its
   // data decodes to nothing with the CRC-32 of nothing.
   const std::unique_ptr<Decoder> decoder =

@@ -57,7 +57,8 @@ class TUnZipper {
   std::uint64_t directoryEnd_ = 0;
   ByteSpans claimed_;  // by the central directory and the entries located so far
   std::vector<Text> failed_;
-  Text folder_;  // the normalised base folder of the open archive
+  Text folder_;       // the normalised base folder of the open archive
+  Text packageName_;  // the open archive's file name
   std::vector<std::uint8_t> input_;
   std::vector<std::uint8_t> output_;
 };
