@@ -3,17 +3,19 @@
 // only read it (no writing, no deletion, so no replacement), then lets go as
 // RELEASE says:
 //
-//   throughout            when COMMAND has ended (or at once without one)
+//   throughout            when COMMAND has ended
 //   until FILE            once FILE exists
 //   after PATTERN MS      MS milliseconds after a file matching PATTERN
 //                         appears in PATH's folder
 //
-//   hold_file PATH RELEASE [run COMMAND ARGS...]
+//   hold_file PATH RELEASE run COMMAND ARGS...
+//   hold_file PATH RELEASE ready FILE
 //
-// With "run" it starts COMMAND once the file is held, ends with COMMAND's
-// exit code, and COMMAND's output is its own. Without it, it prints "held"
-// on a line of its own once the file is held and ends when it lets go.
-// Either way it gives up the file after five minutes at the latest.
+// With "run" it starts COMMAND once the file is held and ends with COMMAND's
+// exit code; COMMAND's output is its own. With "ready" it creates FILE once
+// the file is held (for a caller that cannot see its output before it ends)
+// and ends when it lets go. Either way it gives up the file after five
+// minutes at the latest.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -65,8 +67,10 @@ std::wstring Quoted(const std::wstring& argument) {
 }
 
 int Usage() {
-  std::fputs("usage: hold_file PATH throughout|until FILE|after PATTERN MS [run COMMAND ARGS...]\n",
-             stderr);
+  std::fputs(
+      "usage: hold_file PATH throughout|until FILE|after PATTERN MS run COMMAND ARGS...\n"
+      "       hold_file PATH until FILE|after PATTERN MS ready FILE\n",
+      stderr);
   return 2;
 }
 
@@ -96,12 +100,14 @@ int main() {
   } else if (release != L"throughout") {
     return Usage();
   }
-  std::wstring command;
-  if (next < args.size()) {
-    if (args[next] != L"run" || next + 1 == args.size())
-      return Usage();
+  std::wstring command, readyFile;
+  if (args.size() == next + 2 && args[next] == L"ready" && release != L"throughout") {
+    readyFile = args[next + 1];
+  } else if (args.size() > next + 1 && args[next] == L"run") {
     for (std::size_t i = next + 1; i < args.size(); ++i)
       command += (command.empty() ? L"" : L" ") + Quoted(args[i]);
+  } else {
+    return Usage();
   }
 
   HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -123,8 +129,8 @@ int main() {
     }
     CloseHandle(child.hThread);
   } else {
-    std::puts("held");
-    std::fflush(stdout);
+    CloseHandle(CreateFileW(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
   const ULONGLONG start = GetTickCount64();
