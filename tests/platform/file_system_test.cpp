@@ -38,6 +38,14 @@ Text TempFileWith(const TempDir& dir, const std::string& bytes) {
   return path;
 }
 
+// "busy.txt" holding "in use", which `holder` opens for reading and lets
+// others only read (so not replace, where open files refuse).
+Text BusyFile(const TempDir& dir, File& holder) {
+  WriteFile(dir / "busy.txt", "in use");
+  EXPECT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  return ToText(dir / "busy.txt");
+}
+
 TEST(CreateTempFile, MakesAFreshEmptyFileBesideTheTarget) {
   TempDir dir;
   const Text folder = IncludeTrailingSeparator(ToText(dir.Path()));
@@ -118,10 +126,9 @@ TEST(ReplaceFileWith, AMissingFolderFailsAtOnce) {
 // is one that a short wait may end.
 TEST(ReplaceFileWith, ATargetHeldWithoutDeleteSharingIsABriefHold) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   File holder;
-  ASSERT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
-  const int error = ReplaceFileWith(TempFileWith(dir, "new"), ToText(dir / "busy.txt"));
+  const Text busy = BusyFile(dir, holder);
+  const int error = ReplaceFileWith(TempFileWith(dir, "new"), busy);
   EXPECT_EQ(error, ERROR_SHARING_VIOLATION);
   EXPECT_TRUE(IsBriefHold(error));
   holder.Close();
@@ -130,12 +137,10 @@ TEST(ReplaceFileWith, ATargetHeldWithoutDeleteSharingIsABriefHold) {
 
 TEST(HoldWaits, GiveUpOnAFileThatStaysHeldAfterASecondOfWaits) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   File holder;
-  ASSERT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  const Text busy = BusyFile(dir, holder);
   HoldWaits waits;
-  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), ToText(dir / "busy.txt")),
-            ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), busy), ERROR_SHARING_VIOLATION);
   EXPECT_EQ(waits.SpentMs(), HoldWaits::kPerFileMs);
   holder.Close();
   EXPECT_EQ(ReadFile(dir / "busy.txt"), "in use");
@@ -143,16 +148,13 @@ TEST(HoldWaits, GiveUpOnAFileThatStaysHeldAfterASecondOfWaits) {
 
 TEST(HoldWaits, WaitNoLongerThanTheTotalForAllFilesTogether) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   File holder;
-  ASSERT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  const Text busy = BusyFile(dir, holder);
   HoldWaits waits(150);
-  EXPECT_EQ(waits.Replace(TempFileWith(dir, "one"), ToText(dir / "busy.txt")),
-            ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "one"), busy), ERROR_SHARING_VIOLATION);
   EXPECT_EQ(waits.SpentMs(), 150);
   // With the total spent, a held file fails at the first refusal.
-  EXPECT_EQ(waits.Replace(TempFileWith(dir, "two"), ToText(dir / "busy.txt")),
-            ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "two"), busy), ERROR_SHARING_VIOLATION);
   EXPECT_EQ(waits.SpentMs(), 150);
   // What is not held is still replaced.
   WriteFile(dir / "free.txt", "old");
@@ -162,31 +164,19 @@ TEST(HoldWaits, WaitNoLongerThanTheTotalForAllFilesTogether) {
 
 TEST(HoldWaits, ReplaceAFileWhoseHolderLetsGoWithinThem) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   auto holder = std::make_unique<File>();
-  ASSERT_EQ(holder->Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  const Text busy = BusyFile(dir, *holder);
   // Lets go after a tenth of the waits that one file is given.
   std::thread scanner([&holder] {
     std::this_thread::sleep_for(std::chrono::milliseconds(HoldWaits::kPerFileMs / 10));
     holder.reset();
   });
   HoldWaits waits;
-  const int error = waits.Replace(TempFileWith(dir, "new"), ToText(dir / "busy.txt"));
+  const int error = waits.Replace(TempFileWith(dir, "new"), busy);
   scanner.join();
   EXPECT_EQ(error, 0);
   EXPECT_EQ(ReadFile(dir / "busy.txt"), "new");
   EXPECT_EQ(Listing(dir), std::set<std::string>{"busy.txt"});
-}
-
-// Whether another program has the file open without sharing its deletion.
-bool IsHeld(const fs::path& path) {
-  const HANDLE h = CreateFileW(path.wstring().c_str(), DELETE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    return GetLastError() == ERROR_SHARING_VIOLATION;
-  CloseHandle(h);
-  return false;
 }
 
 // A running program: its image is mapped, and Windows refuses to replace it
@@ -197,18 +187,19 @@ TEST(ReplaceFileWith, ARunningProgramRefusesAtOnceAndKeepsItsBytes) {
   fs::copy_file(test::HostPath(ZEPHORA_HOLD_FILE), program);
   WriteFile(dir / "other.txt", "held by the program");
   const std::string before = ReadFile(program);
-  // The program holds another file until it is told to let go.
-  std::wstring command = L"\"" + program.wstring() + L"\" \"" + (dir / "other.txt").wstring() +
-                         L"\" until \"" + (dir / "release").wstring() + L"\"";
+  // The program holds another file until it is told to let go, and says
+  // when it does.
+  const auto quoted = [](const fs::path& path) { return L"\"" + path.wstring() + L"\""; };
+  std::wstring command = quoted(program) + L" " + quoted(dir / "other.txt") + L" until " +
+                         quoted(dir / "release") + L" ready " + quoted(dir / "ready");
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process));
-  // It runs once it holds the other file.
-  for (int i = 0; i < 6000 && !IsHeld(dir / "other.txt"); ++i)
+  for (int i = 0; i < 6000 && !fs::exists(dir / "ready"); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(IsHeld(dir / "other.txt"));
+  ASSERT_TRUE(fs::exists(dir / "ready"));
   HoldWaits waits;
   const Text temp = TempFileWith(dir, "new program");
   const int error = waits.Replace(temp, ToText(program));
@@ -226,11 +217,10 @@ TEST(ReplaceFileWith, ARunningProgramRefusesAtOnceAndKeepsItsBytes) {
 // (the file is gone once they let go). There is nothing to wait for.
 TEST(HoldWaits, AHeldTargetIsReplacedAtOnceWhereOpenFilesDoNotRefuse) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   File holder;
-  ASSERT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  const Text busy = BusyFile(dir, holder);
   HoldWaits waits;
-  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), ToText(dir / "busy.txt")), 0);
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), busy), 0);
   EXPECT_EQ(waits.SpentMs(), 0);
   EXPECT_EQ(ReadFile(dir / "busy.txt"), "new");
   char bytes[16] = {};
