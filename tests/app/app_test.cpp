@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "app/application.h"
 #include "app/error_dialog.h"
@@ -392,6 +394,60 @@ TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
 // lands in the folder it names.
 TEST_F(InstallationRun, WithoutTheKeyTheShellsDesktopTakesTheShortcut) {
   ExpectTheShortcutInTheShellsDesktop(std::nullopt);
+}
+
+// "Shell Folders" closed to the user for the scope's length: its access
+// list grants nothing, so it cannot be opened, as Windows (and Wine) refuse
+// such a key. The owner may still give the list back.
+class ClosedShellFoldersKey {
+ public:
+  ClosedShellFoldersKey() {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, READ_CONTROL | WRITE_DAC, &key_) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = 0;
+    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    original_.resize(size);
+    SECURITY_DESCRIPTOR closed;
+    ACL empty;
+    closedNow_ = RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) ==
+                     ERROR_SUCCESS &&
+                 InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION) &&
+                 InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                 SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE) &&
+                 RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &closed) == ERROR_SUCCESS;
+  }
+  ~ClosedShellFoldersKey() {
+    if (closedNow_)
+      RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
+    if (key_ != nullptr)
+      RegCloseKey(key_);
+  }
+  ClosedShellFoldersKey(const ClosedShellFoldersKey&) = delete;
+  ClosedShellFoldersKey& operator=(const ClosedShellFoldersKey&) = delete;
+  bool Closed() const { return closedNow_; }
+
+ private:
+  static constexpr const wchar_t* kShellFolders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  HKEY key_ = nullptr;
+  std::vector<BYTE> original_;
+  bool closedNow_ = false;
+};
+
+TEST_F(InstallationRun, AShellFoldersKeyThatCannotBeOpenedLeavesTheShortcutToTheShell) {
+  const Text desktop = ShellDesktopFolder().Path;
+  ASSERT_FALSE(desktop.empty());
+  {
+    ClosedShellFoldersKey closed;
+    ASSERT_TRUE(closed.Closed());
+    EXPECT_EQ(ReadShellFoldersDesktop(), std::nullopt);
+    Click(form->btNEXT);
+  }
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(form->ShellLink.LinkFile, JoinPath(desktop, u"ZEPHORA.lnk"));
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
 }
 
 TEST_F(InstallationRun, WithAnEmptyValueTheShellsDesktopTakesTheShortcut) {
