@@ -53,10 +53,10 @@ bool IsBriefHold(int) {
 }
 
 bool IsSameFile(const File& file, const Text& path) {
-  struct stat open, named;
-  return ::fstat(static_cast<int>(file.NativeHandle()), &open) == 0 &&
-         ::stat(ToUtf8(path).c_str(), &named) == 0 && open.st_dev == named.st_dev &&
-         open.st_ino == named.st_ino;
+  struct stat held, named;
+  return ::fstat(static_cast<int>(file.NativeHandle()), &held) == 0 &&
+         ::stat(ToUtf8(path).c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
 }
 
 int RemoveFile(const Text& path) {

@@ -69,8 +69,8 @@ bool IsBriefHold(int error) {
 }
 
 bool IsSameFile(const File& file, const Text& path) {
-  BY_HANDLE_FILE_INFORMATION open{}, named{};
-  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()), &open))
+  BY_HANDLE_FILE_INFORMATION held{}, named{};
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()), &held))
     return false;
   // No access asked for, and all shared: this look never stands in anyone's way.
   const unique_file_handle other(
@@ -78,8 +78,8 @@ bool IsSameFile(const File& file, const Text& path) {
                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!other || !GetFileInformationByHandle(other.get(), &named))
     return false;
-  return open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
-         open.nFileIndexHigh == named.nFileIndexHigh && open.nFileIndexLow == named.nFileIndexLow;
+  return held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == named.nFileIndexHigh && held.nFileIndexLow == named.nFileIndexLow;
 }
 
 int RemoveFile(const Text& path) {
