@@ -38,17 +38,11 @@ void TfrmMain::RunInstallation() {
       }
       const Text language = rbNEDERLANDS.Checked() ? u"N" : rbENGELS.Checked() ? u"E" : u"G";
       WriteSettingsLanguage(installFolder + u"SETUP.INI", language);
-      if (const auto stored = ReadShellFoldersDesktop()) {
-        ShellLink.Description = u"ZEPHORA";
-        ShellLink.ProgramFile = installFolder + u"ZEPHORA.EXE";
-        // A missing or empty value would put the shortcut at the root of the
-        // current drive; the shell knows the real desktop.
-        const std::optional<Text> desktop = stored->empty() ? ShellDesktopFolder() : stored;
-        if (desktop) {
-          ShellLink.LinkFile = JoinPath(*desktop, u"ZEPHORA.lnk");
-          ShellLink.Write();
-        }
-      }
+      ShellLink.Description = u"ZEPHORA";
+      ShellLink.ProgramFile = installFolder + u"ZEPHORA.EXE";
+      const Text linkName = u"ZEPHORA.lnk";
+      ShellLink.LinkFile = JoinPath(DesktopFolderFor(InstallWork, linkName), linkName);
+      ShellLink.Write();
     } catch (...) {
       failure = MessageOf(std::current_exception());
     }

@@ -3,12 +3,14 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "app/install_texts.h"
 #include "platform/exception.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
+#include "shelllink/ShellLink.h"
 
 namespace zephora {
 namespace {
@@ -94,14 +96,30 @@ std::optional<Text> ReadShellFoldersDesktop() {
   return FromWide(std::wstring(data.data()));  // up to the first NUL, not expanded
 }
 
-std::optional<Text> ShellDesktopFolder() {
+TShellFolder ShellDesktopFolder() {
   wchar_t path[MAX_PATH] = {};
-  if (FAILED(
-          SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)) ||
-      path[0] == L'\0') {
-    return std::nullopt;
+  const HRESULT result =
+      SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path);
+  if (FAILED(result))
+    return TShellFolder{Text(), result};
+  // Success without a path: the shell has no such folder for this user.
+  if (path[0] == L'\0')
+    return TShellFolder{Text(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)};
+  return TShellFolder{FromWide(path), result};
+}
+
+Text DesktopFolderFor(const TInstallWork& work, const Text& linkName) {
+  // Without the key there would be no shortcut, and a missing or empty value
+  // would put it at the root of the current drive: the shell knows the real
+  // desktop.
+  if (std::optional<Text> stored = work.ReadDesktop(); stored && !stored->empty())
+    return std::move(*stored);
+  TShellFolder shell = work.ShellDesktop();
+  if (shell.Path.empty()) {
+    RaiseCannotCreateShortcut(
+        linkName, FAILED(shell.Result) ? shell.Result : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
   }
-  return FromWide(path);
+  return std::move(shell.Path);
 }
 
 }  // namespace zephora

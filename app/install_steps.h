@@ -2,6 +2,7 @@
 // settings file and the desktop folder.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -23,17 +24,6 @@ void ForceDirectories(const Text& folder);
 // The install folder as the run makes it: created unless it exists.
 void MakeInstallFolder(const Text& folder);
 
-// The run's work outside the window, which a test may replace to prove the
-// window's part of each outcome without a server: making the install
-// folder, fetching a package into its local file, and unpacking it there.
-struct TInstallWork {
-  std::function<void(const Text& folder)> MakeFolder = MakeInstallFolder;
-  std::function<void(THttpClient&, const Text& baseUrl, const Text& packagePath,
-                     const Text& localFile)>
-      Download = DownloadFile;
-  std::function<void(TUnZipper&, const Text& localFile)> Unpack = UnpackArchive;
-};
-
 // Writes TAAL in section SETUP of the settings file. Throws "Unable to write
 // to %s" when the platform refuses.
 void WriteSettingsLanguage(const Text& settingsFile, const Text& language);
@@ -43,7 +33,32 @@ void WriteSettingsLanguage(const Text& settingsFile, const Text& language);
 // type for '%s'" and "Failed to get data for '%s'".
 std::optional<Text> ReadShellFoldersDesktop();
 
-// The shell's own desktop folder of the user; nothing when it has none.
-std::optional<Text> ShellDesktopFolder();
+// The shell's answer when asked for the user's desktop folder: the folder,
+// or an empty path and the result code that says why there is none.
+struct TShellFolder {
+  Text Path;
+  std::int32_t Result = 0;
+};
+TShellFolder ShellDesktopFolder();
+
+// The run's work outside the window, which a test may replace to prove the
+// window's part of each outcome without a server: making the install
+// folder, fetching a package into its local file, unpacking it there, and
+// asking the registry and the shell where the desktop is.
+struct TInstallWork {
+  std::function<void(const Text& folder)> MakeFolder = MakeInstallFolder;
+  std::function<void(THttpClient&, const Text& baseUrl, const Text& packagePath,
+                     const Text& localFile)>
+      Download = DownloadFile;
+  std::function<void(TUnZipper&, const Text& localFile)> Unpack = UnpackArchive;
+  std::function<std::optional<Text>()> ReadDesktop = ReadShellFoldersDesktop;
+  std::function<TShellFolder()> ShellDesktop = ShellDesktopFolder;
+};
+
+// The folder for the desktop shortcut: the "Desktop" value as stored, or the
+// shell's desktop folder where the key cannot be opened or the value is
+// missing or empty. Throws "Cannot create the shortcut "%s". %s", naming
+// `linkName`, when there is no desktop folder at all.
+Text DesktopFolderFor(const TInstallWork& work, const Text& linkName);
 
 }  // namespace zephora

@@ -34,12 +34,41 @@ struct LocalDateTime {
 [[nodiscard]] int CreateTempFile(const Text& folder, File& file, Text& path);
 
 // Puts `source` in the place of `target`, replacing an existing file in one
-// step. A target that refuses (read-only, in use) is left as it was.
+// step. A target that refuses (read-only, in use, a running program) is left
+// as it was, and the error says why.
 [[nodiscard]] int ReplaceFileWith(const Text& source, const Text& target);
 
-// Whether an error of ReplaceFileWith means that the target refused to be
-// replaced (protected or in use), rather than a failure of the operation.
-bool IsReplaceRefusal(int error);
+// Whether an error of ReplaceFileWith means that another program has the
+// target or the new file open without sharing its deletion (a sharing or
+// lock violation), which may end by itself, unlike a read-only file, a
+// denied access or a running program.
+bool IsBriefHold(int error);
+
+// Waits out brief holds on the files that one task replaces, such as a virus
+// scanner reading a file that was just written: a few short waits per file,
+// about a second in all, and no more than `totalMs` for the whole task, so
+// that files that stay held cannot keep the task waiting for long.
+class HoldWaits {
+ public:
+  static constexpr int kPerFileMs = 1000;
+  static constexpr int kTotalMs = 10000;
+
+  explicit HoldWaits(int totalMs = kTotalMs) : leftMs_(totalMs) {}
+
+  // ReplaceFileWith, tried again after each short wait while the target is
+  // held, within what is left of both limits.
+  [[nodiscard]] int Replace(const Text& source, const Text& target);
+  // How long the waits have lasted in all (as asked for; the clock is not read).
+  int SpentMs() const { return spentMs_; }
+
+ private:
+  int leftMs_;
+  int spentMs_ = 0;
+};
+
+// Whether `path` names the file that `file` has open (the same file, under
+// whatever name or case); false when `path` cannot be examined.
+bool IsSameFile(const File& file, const Text& path);
 
 [[nodiscard]] int RemoveFile(const Text& path);
 

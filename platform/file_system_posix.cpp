@@ -45,8 +45,18 @@ int ReplaceFileWith(const Text& source, const Text& target) {
   return ::rename(ToUtf8(source).c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-bool IsReplaceRefusal(int error) {
-  return error == EACCES || error == EPERM || error == EBUSY || error == ETXTBSY || error == EISDIR;
+// Files here are not locked against replacement while they are open: a
+// rename gives the name to the new file, and whoever holds the old one keeps
+// reading it. No refusal ends by itself.
+bool IsBriefHold(int) {
+  return false;
+}
+
+bool IsSameFile(const File& file, const Text& path) {
+  struct stat held, named;
+  return ::fstat(static_cast<int>(file.NativeHandle()), &held) == 0 &&
+         ::stat(ToUtf8(path).c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
 }
 
 int RemoveFile(const Text& path) {

@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "platform/wide.h"
+#include "platform/win_handles.h"
 
 namespace zephora {
 namespace {
@@ -37,20 +38,48 @@ int CreateTempFile(const Text& folder, File& file, Text& path) {
 }
 
 int ReplaceFileWith(const Text& source, const Text& target) {
+  const std::wstring to = ToWide(target);
   // Not every implementation of MoveFileExW refuses a read-only target.
-  const DWORD existing = GetFileAttributesW(ToWide(target).c_str());
+  const DWORD existing = GetFileAttributesW(to.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES &&
       (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return ERROR_ACCESS_DENIED;
   }
-  return MoveFileExW(ToWide(source).c_str(), ToWide(target).c_str(), MOVEFILE_REPLACE_EXISTING)
-             ? 0
-             : LastError();
+  if (MoveFileExW(ToWide(source).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    return 0;
+  const int error = LastError();
+  if (error != ERROR_ACCESS_DENIED)
+    return error;
+  // A target that another program has open is refused as "access denied",
+  // like one we may not touch at all. Asking for the right to delete it,
+  // sharing everything, tells them apart: a holder that does not share
+  // deletion answers with a sharing violation. A running program's image
+  // shares deletion and stays "access denied", as it should: it will not
+  // let go by itself.
+  const HANDLE probe =
+      CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const int probeError = probe == INVALID_HANDLE_VALUE ? LastError() : 0;
+  const unique_file_handle closed(probe);
+  return probeError == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
 }
 
-bool IsReplaceRefusal(int error) {
-  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-         error == ERROR_LOCK_VIOLATION;
+bool IsBriefHold(int error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool IsSameFile(const File& file, const Text& path) {
+  BY_HANDLE_FILE_INFORMATION held{}, named{};
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()), &held))
+    return false;
+  // No access asked for, and all shared: this look never stands in anyone's way.
+  const unique_file_handle other(
+      CreateFileW(ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!other || !GetFileInformationByHandle(other.get(), &named))
+    return false;
+  return held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == named.nFileIndexHigh && held.nFileIndexLow == named.nFileIndexLow;
 }
 
 int RemoveFile(const Text& path) {

@@ -35,6 +35,17 @@ int ShowCommandOf(TWindowState state) {
   return SW_SHOWNORMAL;
 }
 
+// The system's description of a result code, or its number when the system
+// has none. A Win32 error wrapped as a result code reads as that error.
+Text ResultText(HRESULT result) {
+  const int code =
+      HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<int>(result);
+  Text reason = TrimErrorText(SystemErrorText(code));
+  if (reason.empty())
+    reason = FormatResString(SOleErrorCode, {static_cast<unsigned>(result)});
+  return reason;
+}
+
 struct LinkObject {
   com_ptr<IUnknown> object;
   com_ptr<IShellLinkW> link;
@@ -56,15 +67,16 @@ com_ptr<IUnknown> CreateComObject(REFCLSID classId) {
   HRESULT result = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                     IID_IUnknown, object.put_void());
   if (FAILED(result)) {
-    Text reason = TrimErrorText(SystemErrorText(static_cast<int>(result)));
-    if (reason.empty()) {
-      reason = FormatResString(SOleErrorCode, {static_cast<unsigned>(result)});
-    }
     wchar_t classText[40] = {};
     StringFromGUID2(classId, classText, 40);
-    throw EOleSysError(FormatResString(SOleError, {reason, FromWide(classText)}), result);
+    throw EOleSysError(FormatResString(SOleError, {ResultText(result), FromWide(classText)}),
+                       result);
   }
   return object;
+}
+
+void RaiseCannotCreateShortcut(const Text& linkFile, HRESULT result) {
+  throw Exception(FormatResString(SCannotCreateShortcut, {linkFile, ResultText(result)}));
 }
 
 void ThrowInterfaceNotSupported() {
@@ -73,20 +85,23 @@ void ThrowInterfaceNotSupported() {
 
 void TShellLink::Write() {
   LinkObject link = ObtainLinkObject();
-  // The calls and their order are those the link format expects of us; a
-  // failing one is not examined.
+  // The calls and their order are those the link format expects of us. A
+  // link without its target, or one that never reached the disk, is no
+  // shortcut: those two are examined, the finer settings are not.
   link.link->SetArguments(ToWide(Arguments).c_str());
   link.link->SetDescription(ToWide(Description).c_str());
   link.link->SetHotkey(HotKey);
   if (!IconFile.empty()) {
     link.link->SetIconLocation(ToWide(IconFile).c_str(), static_cast<int>(IconIndex));
   }
-  link.link->SetPath(ToWide(ProgramFile).c_str());
+  if (const HRESULT result = link.link->SetPath(ToWide(ProgramFile).c_str()); FAILED(result))
+    RaiseCannotCreateShortcut(LinkFile, result);
   link.link->SetShowCmd(ShowCommandOf(WindowState));
   if (WorkingDirectory.empty())
     WorkingDirectory = ExtractFilePath(ProgramFile);
   link.link->SetWorkingDirectory(ToWide(WorkingDirectory).c_str());
-  link.file->Save(ToWide(LinkFile).c_str(), FALSE);
+  if (const HRESULT result = link.file->Save(ToWide(LinkFile).c_str(), FALSE); FAILED(result))
+    RaiseCannotCreateShortcut(LinkFile, result);
 }
 
 void TShellLink::Read() {

@@ -28,13 +28,18 @@ class EIntfCastError : public Exception {
   using Exception::Exception;
 };
 
+// Raises "Cannot create the shortcut "%s". %s" with the link file and the
+// system's description of the result code.
+[[noreturn]] void RaiseCannotCreateShortcut(const Text& linkFile, HRESULT result);
+
 class TShellLink {
  public:
   TShellLink() = default;
 
   // Writes LinkFile from the properties. An empty WorkingDirectory becomes
   // the folder of ProgramFile first (up to its last separator or ":"), and
-  // stays so.
+  // stays so. Raises "Cannot create the shortcut "%s". %s" when the link
+  // object refuses the target or the file cannot be saved.
   void Write();
   // Replaces every property but LinkFile with the link file's values.
   void Read();

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "app/application.h"
 #include "app/error_dialog.h"
@@ -17,7 +19,10 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "platform/system_error.h"
+#include "platform/wide.h"
 #include "tests/app/wizard_test.h"
+#include "tests/support/test_support.h"
 #include "tests/support/ui_test_support.h"
 
 namespace zephora {
@@ -329,6 +334,20 @@ class InstallationRun : public Wizard {
     return value;
   }
 
+  // Runs the installation with that answer from "Shell Folders" (nothing
+  // when the key cannot be opened) and a shell that names a folder of ours.
+  void ExpectTheShortcutInTheShellsDesktop(std::optional<Text> stored) {
+    test::TempDir desktop;
+    form->InstallWork.ReadDesktop = [&stored] { return stored; };
+    form->InstallWork.ShellDesktop = [&desktop] {
+      return TShellFolder{test::ToText(desktop.Path()), S_OK};
+    };
+    Click(form->btNEXT);
+    EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+    EXPECT_EQ(form->ShellLink.LinkFile, test::ToText(desktop / "ZEPHORA.lnk"));
+    EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+  }
+
   static constexpr const wchar_t* kSettingsFile = L"C:\\ZEPHORA\\SETUP.INI";
   TApplication application{ExecutablePath()};  // reports what the run lets through
   std::vector<Text> work;
@@ -369,6 +388,94 @@ TEST_F(InstallationRun, AFailedPackageEndsOnAbortAfterTheErrorBox) {
           u"C:\\ZEPHORA\\upgrade.zip"}));
   EXPECT_EQ(Language(), L"");
   EXPECT_EQ(form->ShellLink.LinkFile, u"");
+}
+
+// Where "Shell Folders" gives no desktop, the shell is asked; the shortcut
+// lands in the folder it names.
+TEST_F(InstallationRun, WithoutTheKeyTheShellsDesktopTakesTheShortcut) {
+  ExpectTheShortcutInTheShellsDesktop(std::nullopt);
+}
+
+// "Shell Folders" closed to the user for the scope's length: its access
+// list grants nothing, so it cannot be opened, as Windows (and Wine) refuse
+// such a key. The owner may still give the list back.
+class ClosedShellFoldersKey {
+ public:
+  ClosedShellFoldersKey() {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, READ_CONTROL | WRITE_DAC, &key_) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = 0;
+    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    original_.resize(size);
+    SECURITY_DESCRIPTOR closed;
+    ACL empty;
+    closedNow_ = RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) ==
+                     ERROR_SUCCESS &&
+                 InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION) &&
+                 InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                 SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE) &&
+                 RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &closed) == ERROR_SUCCESS;
+  }
+  ~ClosedShellFoldersKey() {
+    if (closedNow_)
+      RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
+    if (key_ != nullptr)
+      RegCloseKey(key_);
+  }
+  ClosedShellFoldersKey(const ClosedShellFoldersKey&) = delete;
+  ClosedShellFoldersKey& operator=(const ClosedShellFoldersKey&) = delete;
+  bool Closed() const { return closedNow_; }
+
+ private:
+  static constexpr const wchar_t* kShellFolders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  HKEY key_ = nullptr;
+  std::vector<BYTE> original_;
+  bool closedNow_ = false;
+};
+
+TEST_F(InstallationRun, AShellFoldersKeyThatCannotBeOpenedLeavesTheShortcutToTheShell) {
+  const Text desktop = ShellDesktopFolder().Path;
+  ASSERT_FALSE(desktop.empty());
+  {
+    ClosedShellFoldersKey closed;
+    ASSERT_TRUE(closed.Closed());
+    EXPECT_EQ(ReadShellFoldersDesktop(), std::nullopt);
+    Click(form->btNEXT);
+  }
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(form->ShellLink.LinkFile, JoinPath(desktop, u"ZEPHORA.lnk"));
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+}
+
+TEST_F(InstallationRun, WithAnEmptyValueTheShellsDesktopTakesTheShortcut) {
+  ExpectTheShortcutInTheShellsDesktop(Text());
+}
+
+// No desktop folder at all: the installation is not complete, and the user
+// hears why. What came before the shortcut stays done.
+TEST_F(InstallationRun, NoDesktopFolderAtAllEndsOnAbortWithTheShortcutMessage) {
+  form->InstallWork.ReadDesktop = [] { return std::optional<Text>(); };
+  form->InstallWork.ShellDesktop = [] { return TShellFolder{Text(), E_ACCESSDENIED}; };
+  EXPECT_EQ(RunAnsweringTheErrorBox(),
+            L"Cannot create the shortcut \"ZEPHORA.lnk\". " +
+                ToWide(TrimErrorText(SystemErrorText(ERROR_ACCESS_DENIED))));
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(Language(), L"N");
+}
+
+TEST_F(InstallationRun, ADesktopFolderThatDoesNotExistEndsOnAbortWithTheShortcutMessage) {
+  test::TempDir dir;
+  const Text desktop = test::ToText(dir / "no-such-desktop");
+  form->InstallWork.ReadDesktop = [&desktop] { return std::optional<Text>(desktop); };
+  EXPECT_EQ(RunAnsweringTheErrorBox(),
+            L"Cannot create the shortcut \"" + ToWide(desktop) + L"\\ZEPHORA.lnk\". " +
+                ToWide(TrimErrorText(SystemErrorText(ERROR_PATH_NOT_FOUND))));
+  EXPECT_EQ(Now(), (State{kAbort, true, false, false, false}));
+  EXPECT_EQ(Language(), L"N");
+  EXPECT_FALSE(DirectoryExists(desktop));
 }
 
 TEST_F(InstallationRun, AFailureBeforeThePackagesEndsOnInstallDataAndIsReported) {

@@ -1,6 +1,7 @@
 // The file operations behind "replace only after success": new data goes
 // into a temporary file beside the target, and only a complete file takes
-// the target's place, in one step; a target that refuses keeps its bytes.
+// the target's place, in one step; a target that refuses keeps its bytes,
+// and only a brief hold by another program is waited for.
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,11 @@
 #include <windows.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <set>
+#include <thread>
 
 #include "platform/path.h"
 #include "tests/support/test_support.h"
@@ -32,6 +36,14 @@ Text TempFileWith(const TempDir& dir, const std::string& bytes) {
   EXPECT_EQ(CreateTempFile(IncludeTrailingSeparator(ToText(dir.Path())), file, path), 0);
   EXPECT_EQ(file.Write(bytes.data(), bytes.size()), 0);
   return path;
+}
+
+// "busy.txt" holding "in use", which `holder` opens for reading and lets
+// others only read (so not replace, where open files refuse).
+Text BusyFile(const TempDir& dir, File& holder) {
+  WriteFile(dir / "busy.txt", "in use");
+  EXPECT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
+  return ToText(dir / "busy.txt");
 }
 
 TEST(CreateTempFile, MakesAFreshEmptyFileBesideTheTarget) {
@@ -75,7 +87,7 @@ TEST(ReplaceFileWith, PutsTheNewFileInPlaceInOneStep) {
   EXPECT_EQ(ReadFile(dir / "fresh.txt"), "fresh");
 }
 
-TEST(ReplaceFileWith, AReadOnlyTargetOrAFolderRefusesAndKeepsItsBytes) {
+TEST(ReplaceFileWith, AReadOnlyTargetOrAFolderRefusesAtOnceAndKeepsItsBytes) {
   TempDir dir;
   WriteFile(dir / "protected.txt", "keep me");
   ASSERT_EQ(WriteFileAttributes(ToText(dir / "protected.txt"), kAttributeReadOnly), 0);
@@ -83,9 +95,12 @@ TEST(ReplaceFileWith, AReadOnlyTargetOrAFolderRefusesAndKeepsItsBytes) {
   for (const char* target : {"protected.txt", "folder"}) {
     SCOPED_TRACE(target);
     const Text temp = TempFileWith(dir, "new");
-    const int error = ReplaceFileWith(temp, ToText(dir / target));
+    HoldWaits waits;
+    const int error = waits.Replace(temp, ToText(dir / target));
     EXPECT_NE(error, 0);
-    EXPECT_TRUE(IsReplaceRefusal(error)) << error;
+    // Neither lets go by itself: no waiting.
+    EXPECT_FALSE(IsBriefHold(error)) << error;
+    EXPECT_EQ(waits.SpentMs(), 0);
     EXPECT_TRUE(FileExists(temp));
     EXPECT_EQ(RemoveFile(temp), 0);
   }
@@ -94,27 +109,148 @@ TEST(ReplaceFileWith, AReadOnlyTargetOrAFolderRefusesAndKeepsItsBytes) {
   ASSERT_EQ(WriteFileAttributes(ToText(dir / "protected.txt"), 0), 0);
 }
 
-TEST(ReplaceFileWith, AMissingFolderIsAFailureNotARefusal) {
+TEST(ReplaceFileWith, AMissingFolderFailsAtOnce) {
   TempDir dir;
   const Text temp = TempFileWith(dir, "new");
-  const int error = ReplaceFileWith(temp, ToText(dir / "missing" / "target.txt"));
+  HoldWaits waits;
+  const int error = waits.Replace(temp, ToText(dir / "missing" / "target.txt"));
   EXPECT_NE(error, 0);
-  EXPECT_FALSE(IsReplaceRefusal(error)) << error;
+  EXPECT_FALSE(IsBriefHold(error)) << error;
+  EXPECT_EQ(waits.SpentMs(), 0);
   EXPECT_TRUE(FileExists(temp));
 }
 
 #ifdef _WIN32
-TEST(ReplaceFileWith, ATargetInUseRefusesAndKeepsItsBytes) {
+// Another program reading the target without sharing its deletion, as a
+// virus scanner may for a moment: the file keeps its bytes, and the refusal
+// is one that a short wait may end.
+TEST(ReplaceFileWith, ATargetHeldWithoutDeleteSharingIsABriefHold) {
   TempDir dir;
-  WriteFile(dir / "busy.txt", "in use");
   File holder;
-  ASSERT_EQ(holder.Open(ToText(dir / "busy.txt"), FileMode::ReadShareRead), 0);
-  const int error = ReplaceFileWith(TempFileWith(dir, "new"), ToText(dir / "busy.txt"));
-  EXPECT_TRUE(IsReplaceRefusal(error)) << error;
+  const Text busy = BusyFile(dir, holder);
+  const int error = ReplaceFileWith(TempFileWith(dir, "new"), busy);
+  EXPECT_EQ(error, ERROR_SHARING_VIOLATION);
+  EXPECT_TRUE(IsBriefHold(error));
   holder.Close();
   EXPECT_EQ(ReadFile(dir / "busy.txt"), "in use");
 }
+
+TEST(HoldWaits, GiveUpOnAFileThatStaysHeldAfterASecondOfWaits) {
+  TempDir dir;
+  File holder;
+  const Text busy = BusyFile(dir, holder);
+  HoldWaits waits;
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), busy), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.SpentMs(), HoldWaits::kPerFileMs);
+  holder.Close();
+  EXPECT_EQ(ReadFile(dir / "busy.txt"), "in use");
+}
+
+TEST(HoldWaits, WaitNoLongerThanTheTotalForAllFilesTogether) {
+  TempDir dir;
+  File holder;
+  const Text busy = BusyFile(dir, holder);
+  HoldWaits waits(150);
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "one"), busy), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.SpentMs(), 150);
+  // With the total spent, a held file fails at the first refusal.
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "two"), busy), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.SpentMs(), 150);
+  // What is not held is still replaced.
+  WriteFile(dir / "free.txt", "old");
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "three"), ToText(dir / "free.txt")), 0);
+  EXPECT_EQ(ReadFile(dir / "free.txt"), "three");
+}
+
+TEST(HoldWaits, ReplaceAFileWhoseHolderLetsGoWithinThem) {
+  TempDir dir;
+  auto holder = std::make_unique<File>();
+  const Text busy = BusyFile(dir, *holder);
+  // Lets go after a tenth of the waits that one file is given.
+  std::thread scanner([&holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(HoldWaits::kPerFileMs / 10));
+    holder.reset();
+  });
+  HoldWaits waits;
+  const int error = waits.Replace(TempFileWith(dir, "new"), busy);
+  scanner.join();
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(ReadFile(dir / "busy.txt"), "new");
+  EXPECT_EQ(Listing(dir), std::set<std::string>{"busy.txt"});
+}
+
+// A running program: its image is mapped, and Windows refuses to replace it
+// as "access denied" for as long as it runs, so there is nothing to wait for.
+TEST(ReplaceFileWith, ARunningProgramRefusesAtOnceAndKeepsItsBytes) {
+  TempDir dir;
+  const fs::path program = dir / "running.exe";
+  fs::copy_file(test::HostPath(ZEPHORA_HOLD_FILE), program);
+  WriteFile(dir / "other.txt", "held by the program");
+  const std::string before = ReadFile(program);
+  // The program holds another file until it is told to let go, and says
+  // when it does.
+  const auto quoted = [](const fs::path& path) { return L"\"" + path.wstring() + L"\""; };
+  std::wstring command = quoted(program) + L" " + quoted(dir / "other.txt") + L" until " +
+                         quoted(dir / "release") + L" ready " + quoted(dir / "ready");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  for (int i = 0; i < 6000 && !fs::exists(dir / "ready"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(fs::exists(dir / "ready"));
+  HoldWaits waits;
+  const Text temp = TempFileWith(dir, "new program");
+  const int error = waits.Replace(temp, ToText(program));
+  WriteFile(dir / "release", "");
+  WaitForSingleObject(process.hProcess, 60000);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(waits.SpentMs(), 0);
+  EXPECT_EQ(ReadFile(program), before);
+}
+#else
+// Here an open file is no refusal: the rename gives the name to the new
+// file at once, and whoever holds the old one goes on reading the old bytes
+// (the file is gone once they let go). There is nothing to wait for.
+TEST(HoldWaits, AHeldTargetIsReplacedAtOnceWhereOpenFilesDoNotRefuse) {
+  TempDir dir;
+  File holder;
+  const Text busy = BusyFile(dir, holder);
+  HoldWaits waits;
+  EXPECT_EQ(waits.Replace(TempFileWith(dir, "new"), busy), 0);
+  EXPECT_EQ(waits.SpentMs(), 0);
+  EXPECT_EQ(ReadFile(dir / "busy.txt"), "new");
+  char bytes[16] = {};
+  std::size_t done = 0;
+  ASSERT_EQ(holder.ReadAt(0, bytes, sizeof bytes, done), 0);
+  EXPECT_EQ(std::string(bytes, done), "in use");
+}
 #endif
+
+TEST(IsSameFile, KnowsAnOpenFileByAnyOfItsNames) {
+  TempDir dir;
+  WriteFile(dir / "package.zip", "package");
+  WriteFile(dir / "other.zip", "package");
+  File open;
+  ASSERT_EQ(open.Open(ToText(dir / "package.zip"), FileMode::ReadShareReadWrite), 0);
+  EXPECT_TRUE(IsSameFile(open, ToText(dir / "package.zip")));
+  EXPECT_TRUE(IsSameFile(open, ToText(dir / "." / "package.zip")));
+  // The same bytes under another name are another file.
+  EXPECT_FALSE(IsSameFile(open, ToText(dir / "other.zip")));
+  EXPECT_FALSE(IsSameFile(open, ToText(dir / "missing.zip")));
+#ifdef _WIN32
+  EXPECT_TRUE(IsSameFile(open, ToText(dir / "PACKAGE.ZIP")));
+#else
+  // Names differ in case here; a file of that name is another file.
+  WriteFile(dir / "PACKAGE.ZIP", "package");
+  EXPECT_FALSE(IsSameFile(open, ToText(dir / "PACKAGE.ZIP")));
+#endif
+  File closed;
+  EXPECT_FALSE(IsSameFile(closed, ToText(dir / "package.zip")));
+}
 
 TEST(File, CreateNewRefusesAnExistingFileAndLeavesIt) {
   TempDir dir;

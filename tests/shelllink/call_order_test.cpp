@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_error.h"
+#include "platform/wide.h"
 #include "shelllink/ShellLink.h"
 
 namespace zephora {
@@ -22,6 +24,9 @@ class RecordingLink : public IShellLinkW, public IPersistFile {
   std::wstring text = L"answer";
   int showCommand = SW_SHOWNORMAL;
   HRESULT queryResult = S_OK;
+  // What SetPath and Save answer.
+  HRESULT setPathResult = S_OK;
+  HRESULT saveResult = S_OK;
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -100,7 +105,10 @@ class RecordingLink : public IShellLinkW, public IPersistFile {
   }
   HRESULT STDMETHODCALLTYPE SetRelativePath(LPCWSTR, DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetPath(LPCWSTR file) override { return Record(L"SetPath", file); }
+  HRESULT STDMETHODCALLTYPE SetPath(LPCWSTR file) override {
+    Record(L"SetPath", file);
+    return setPathResult;
+  }
 
   // IPersistFile
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
@@ -114,7 +122,7 @@ class RecordingLink : public IShellLinkW, public IPersistFile {
   }
   HRESULT STDMETHODCALLTYPE Save(LPCOLESTR file, BOOL remember) override {
     calls.push_back(L"Save " + std::wstring(file) + L" " + std::to_wstring(remember));
-    return S_OK;
+    return saveResult;
   }
   HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR*) override { return E_NOTIMPL; }
@@ -222,6 +230,65 @@ TEST_F(CallOrder, WriteSetsTheIconOnlyWithAnIconFile) {
   recorder.calls.clear();
   link.Write();
   EXPECT_EQ(recorder.calls.at(5), L"SetShowCmd 6");
+}
+
+// The message of the exception Write raises, empty when none.
+std::wstring WriteFailure(TShellLink& link) {
+  try {
+    link.Write();
+  } catch (const Exception& e) {
+    return ToWide(e.Message());
+  }
+  return {};
+}
+
+std::wstring SystemText(DWORD error) {
+  return ToWide(TrimErrorText(SystemErrorText(static_cast<int>(error))));
+}
+
+TEST_F(CallOrder, WriteReportsATargetTheObjectRefusesAndSavesNothing) {
+  recorder.setPathResult = E_INVALIDARG;
+  TShellLink link;
+  link.ProgramFile = u"D:\\ZEPHORA\\ZEPHORA.EXE";
+  link.LinkFile = u"C:\\Desktop\\ZEPHORA.lnk";
+  // A result code that wraps a system error reads as that error.
+  EXPECT_EQ(WriteFailure(link), L"Cannot create the shortcut \"C:\\Desktop\\ZEPHORA.lnk\". " +
+                                    SystemText(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(recorder.calls.back(), L"SetPath [D:\\ZEPHORA\\ZEPHORA.EXE]");
+}
+
+TEST_F(CallOrder, WriteReportsALinkThatCannotBeSaved) {
+  struct Case {
+    HRESULT result;
+    std::wstring reason;
+  };
+  const Case cases[] = {
+      {E_ACCESSDENIED, SystemText(ERROR_ACCESS_DENIED)},
+      {HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), SystemText(ERROR_PATH_NOT_FOUND)},
+      // A code the system has no words for.
+      {static_cast<HRESULT>(0xA0041234), L"OLE error a0041234"},
+  };
+  for (const Case& c : cases) {
+    recorder.saveResult = c.result;
+    recorder.calls.clear();
+    TShellLink link;
+    link.ProgramFile = u"D:\\ZEPHORA\\ZEPHORA.EXE";
+    link.LinkFile = u"C:\\Desktop\\ZEPHORA.lnk";
+    EXPECT_EQ(WriteFailure(link),
+              L"Cannot create the shortcut \"C:\\Desktop\\ZEPHORA.lnk\". " + c.reason)
+        << std::hex << c.result;
+    EXPECT_EQ(recorder.calls.back(), L"Save C:\\Desktop\\ZEPHORA.lnk 0");
+    // The folder was derived before the save, and stays.
+    EXPECT_EQ(link.WorkingDirectory, u"D:\\ZEPHORA\\");
+  }
+}
+
+TEST_F(CallOrder, WriteTakesSuccessCodesOtherThanSOkAsSuccess) {
+  recorder.setPathResult = S_FALSE;
+  recorder.saveResult = S_FALSE;
+  TShellLink link;
+  link.LinkFile = u"C:\\Desktop\\ZEPHORA.lnk";
+  EXPECT_EQ(WriteFailure(link), L"");
 }
 
 TEST_F(CallOrder, ReadLoadsThenQueriesThroughBuffersOf256) {

@@ -180,15 +180,27 @@ TEST(ShellLink, ReadsLongTextsCutToTheBuffer) {
   EXPECT_LE(read.Arguments.size(), 255u);
 }
 
-TEST(ShellLink, UnwritableOrMissingFilesAreNotReported) {
+// A shortcut that did not reach the disk is no shortcut: the user hears so,
+// with the system's reason.
+TEST(ShellLink, ALinkThatCannotBeSavedIsReported) {
   TempDir dir;
-  TShellLink link;
-  link.ProgramFile = u"C:\\ZEPHORA\\ZEPHORA.EXE";
-  EXPECT_NO_THROW(link.Write());  // empty LinkFile
-  link.LinkFile = ToText(dir / "missing" / "x.lnk");
-  EXPECT_NO_THROW(link.Write());
+  for (const Text& linkFile : {ToText(dir / "missing" / "ZEPHORA.lnk"), Text()}) {
+    TShellLink link;
+    link.ProgramFile = u"C:\\ZEPHORA\\ZEPHORA.EXE";
+    link.LinkFile = linkFile;
+    try {
+      link.Write();
+      ADD_FAILURE() << "no error for " << ToUtf8(linkFile);
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), u"Cannot create the shortcut \"" + linkFile + u"\". " +
+                                 TrimErrorText(SystemErrorText(ERROR_PATH_NOT_FOUND)));
+    }
+  }
   EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
 
+TEST(ShellLink, AMissingLinkFileIsNotReportedWhenRead) {
+  TempDir dir;
   TShellLink read;
   read.LinkFile = ToText(dir / "none.lnk");
   EXPECT_NO_THROW(read.Read());

@@ -250,6 +250,7 @@ void TUnZipper::OpenArchive(const Text& path) {
   directoryOffset_ = end.directoryOffset;
   directoryEnd_ = end.directoryEnd;
   folder_ = std::move(base);
+  packageName_ = ExtractFileName(path);
 }
 
 void TUnZipper::CloseArchive() {
@@ -264,6 +265,7 @@ void TUnZipper::ExtractFiles(const Text& mask) {
     Raise(SArchiveNotOpen);
   failed_.clear();
   claimed_.Clear();
+  HoldWaits holdWaits;
   (void)claimed_.Claim(directoryOffset_, directoryEnd_);
   for (const CentralEntry& entry : entries_) {
     const Text name = TargetName(entry.name);
@@ -276,54 +278,61 @@ void TUnZipper::ExtractFiles(const Text& mask) {
     }
     if (!MatchesMask(entry.name, mask))
       continue;
-    if (ExtractEntry(entry, JoinPath(folder_, name)) == Outcome::Failed)
+    if (!ExtractEntry(entry, JoinPath(folder_, name), holdWaits))
       failed_.push_back(entry.name);
   }
 }
 
-TUnZipper::Outcome TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target) {
+bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, HoldWaits& holdWaits) {
   // Everything that can be known before the target is touched.
   if (IsUnsafeFileName(TargetName(entry.name)))
-    return Outcome::Failed;
+    return false;
   if ((entry.versionNeeded & 0xFF) > 63)
-    return Outcome::Failed;
+    return false;
   std::uint64_t dataOffset = 0;
   if (!LocateEntryData(*source_, entry, dataOffset).Ok())
-    return Outcome::Failed;
+    return false;
   if (!claimed_.Claim(entry.localHeaderOffset, dataOffset + entry.compressedSize))
-    return Outcome::Failed;
+    return false;
   if ((entry.flags & kFlagEncrypted) != 0)
-    return Outcome::Failed;  // no password is ever set
+    return false;  // no password is ever set
+  // The package is open while it is read: in its place the entry would
+  // either wait in vain for it to close or, where open files can be
+  // replaced, be deleted with the package afterwards. Only a name like the
+  // package's costs a look at the file; another alias of it (a short name)
+  // is refused by Windows all the same, after the waits.
+  if (AsciiUpper(TargetName(entry.name)) == AsciiUpper(packageName_) &&
+      IsSameFile(archive_, target)) {
+    return false;
+  }
   // An empty entry is checked like any other: its method, and that its
   // data decodes to nothing with the CRC-32 of nothing.
   const std::unique_ptr<Decoder> decoder =
       MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
   if (decoder == nullptr)
-    return Outcome::Failed;
+    return false;
   // Decode beside the target, and replace it only with complete, checked data.
   File temp;
   Text tempPath;
   if (CreateTempFile(JoinPath(folder_, u""), temp, tempPath) != 0)
-    return Outcome::Failed;
+    return false;
   const bool decoded = DecodeInto(entry, *decoder, dataOffset, temp);
   temp.Close();
-  if (!decoded) {
+  // A target that refuses keeps its bytes, and the entry counts as not
+  // installed: a read-only or running program left at its old version
+  // beside the new files of the package would be a mix of two versions.
+  if (!decoded || holdWaits.Replace(tempPath, target) != 0) {
     (void)RemoveFile(tempPath);
-    return Outcome::Failed;
-  }
-  if (const int error = ReplaceFileWith(tempPath, target)) {
-    (void)RemoveFile(tempPath);
-    // A protected or busy file is kept as it is: a user may want it so. A
-    // folder of that name leaves the data nowhere to go.
-    return IsReplaceRefusal(error) && !DirectoryExists(target) ? Outcome::Kept : Outcome::Failed;
+    return false;
   }
 
+  // The file is in place; its time and attributes are a courtesy.
   LocalDateTime when;
-  if (!DosToLocal(entry.dosDate, entry.dosTime, when))
-    return Outcome::Kept;
-  (void)SetLastWriteTime(target, when);
-  (void)WriteFileAttributes(target, TargetAttributes(entry));
-  return Outcome::Extracted;
+  if (DosToLocal(entry.dosDate, entry.dosTime, when)) {
+    (void)SetLastWriteTime(target, when);
+    (void)WriteFileAttributes(target, TargetAttributes(entry));
+  }
+  return true;
 }
 
 bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uint64_t dataOffset,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 #include "transfer/zip/archive_reader.h"
 #include "transfer/zip/byte_spans.h"
@@ -30,7 +31,10 @@ class TUnZipper {
   // Extracts every entry whose name matches `mask` into BaseDirectory. A
   // failing entry is skipped; FailedFiles() names it afterwards, as it
   // names every entry that carries data but has no file to go to (a folder
-  // entry, a name that ends in a separator or a colon).
+  // entry, a name that ends in a separator or a colon) and every entry whose
+  // file refused to be replaced (read-only, denied, in use, a running
+  // program, the package itself). A file held only for a moment is waited
+  // for, briefly.
   void ExtractFiles(const Text& mask);
   // Releases the archive, so that no handle to it remains.
   void CloseArchive();
@@ -40,12 +44,9 @@ class TUnZipper {
   const std::vector<Text>& FailedFiles() const { return failed_; }
 
  private:
-  enum class Outcome {
-    Extracted,
-    Kept,    // the target refused to be replaced, or the date was invalid
-    Failed,  // the entry's file could not be installed
-  };
-  Outcome ExtractEntry(const CentralEntry& entry, const Text& target);
+  // Whether the entry's file is now in place with the entry's data.
+  [[nodiscard]] bool ExtractEntry(const CentralEntry& entry, const Text& target,
+                                  HoldWaits& holdWaits);
   [[nodiscard]] bool DecodeInto(const CentralEntry& entry, Decoder& decoder,
                                 std::uint64_t dataOffset, File& out);
 
@@ -56,7 +57,8 @@ class TUnZipper {
   std::uint64_t directoryEnd_ = 0;
   ByteSpans claimed_;  // by the central directory and the entries located so far
   std::vector<Text> failed_;
-  Text folder_;  // the normalised base folder of the open archive
+  Text folder_;       // the normalised base folder of the open archive
+  Text packageName_;  // the open archive's file name
   std::vector<std::uint8_t> input_;
   std::vector<std::uint8_t> output_;
 };

@@ -4,8 +4,9 @@
 # build for plain HTTP, and the one for HTTPS, which trusts only the
 # throw-away authority that this script puts beside it as ca.pem.
 #   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR HTTPS-SETUP.EXE HTTPS-PORT
+#          HOLD_FILE.EXE
 set -uo pipefail
-setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7
+setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7 hold_file=$8
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
@@ -204,6 +205,89 @@ case_missing_desktop_value() {
   local rc=$?
   check "no shortcut at the drive root" test ! -e "$prefix/drive_c/ZEPHORA.lnk" && [ $rc = 0 ]
 }
+# An earlier program in the install folder, which the package replaces.
+old_program() {
+  mkdir -p "$install"
+  printf 'OLD-VERSION' >"$install/ZEPHORA.EXE"
+}
+kept_old_program() {
+  check "old program kept" grep -qx "OLD-VERSION" "$install/ZEPHORA.EXE" &&
+    check "main's other files installed" grep -qx "readme of main" "$install/readme.txt" &&
+    check "main.zip kept" cmp -s "$install/main.zip" "$files/main.zip" && nothing_written
+}
+program_not_replaced=(error "Could not extract 1 file(s): ZEPHORA.EXE" expect-state "$abort_state"
+  click "Voltooien" wait-closed)
+
+case_readonly_program() {
+  old_program
+  chmod 444 "$install/ZEPHORA.EXE"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" "${program_not_replaced[@]}"
+  local rc=$?
+  [ $rc = 0 ] && kept_old_program
+}
+
+# Another program holds the installed program open without sharing its
+# deletion (hold_file), and lets go as its arguments say.
+hold_program() {  # hold_program RELEASE...
+  rm -f "$work/held" "$work/release"
+  "$wine_run" "$hold_file" 'C:\ZEPHORA\ZEPHORA.EXE' "$@" ready "Z:$work/held" \
+    >"$work/hold.log" 2>&1 &
+  hold_pid=$!
+  for _ in $(seq 600); do [ -e "$work/held" ] && return 0; sleep 0.1; done
+  echo "  the program was not held"
+  return 1
+}
+case_held_program() {
+  old_program
+  hold_program until "Z:$work/release" || return 1
+  drive "${next_to_proxy_page[@]}" click "Volgende >" "${program_not_replaced[@]}"
+  local rc=$?
+  touch "$work/release"
+  wait $hold_pid
+  [ $rc = 0 ] && kept_old_program
+}
+case_held_briefly() {
+  old_program
+  # A fifth of a second after the new program's data appears beside it,
+  # well within the waits.
+  hold_program after '~zph*.tmp' 200 || return 1
+  case_direct
+  local rc=$?
+  wait $hold_pid
+  [ $rc = 0 ] && check "program replaced" cmp -s "$install/ZEPHORA.EXE" "$work/src/main/ZEPHORA.EXE"
+}
+
+# The shell writes "Shell Folders" anew from "User Shell Folders" when a
+# program starts (the old key is kept up to date for programs like this
+# one), so both name the folder that does not exist, and both are put back.
+case_desktop_missing() {
+  # No "\n" or "\r" in it, which the driver reads as line breaks.
+  local missing='C:\users\missing-desktop'
+  "$wine_run" reg add "$user_shell_folders" /v Desktop /t REG_EXPAND_SZ /d "$missing" /f \
+    >/dev/null 2>&1
+  "$wine_run" reg add "$shell_folders" /v Desktop /d "$missing" /f >/dev/null 2>&1
+  # Wine's words for the system's error.
+  drive "${next_to_proxy_page[@]}" click "Volgende >" \
+    error "Cannot create the shortcut \"$missing\\ZEPHORA.lnk\". Path not found" \
+    expect-state "$abort_state" click "Voltooien" wait-closed
+  local rc=$?
+  put_back_value "$user_shell_folders" REG_EXPAND_SZ "$user_desktop_value"
+  put_back_value "$shell_folders" REG_SZ "$desktop_value"
+  [ $rc = 0 ] && installed_both && check "no shortcut" test -z "$(desktop_link)" &&
+    check "no desktop folder made" test ! -e "$prefix/drive_c/users/missing-desktop"
+}
+desktop_value_of() {  # desktop_value_of KEY
+  "$wine_run" reg query "$1" /v Desktop 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Desktop *REG_[A-Z_]* *//p'
+}
+put_back_value() {  # put_back_value KEY TYPE VALUE (none when empty)
+  if [ -n "$3" ]; then
+    "$wine_run" reg add "$1" /v Desktop /t "$2" /d "$3" /f >/dev/null 2>&1
+  else
+    "$wine_run" reg delete "$1" /v Desktop /f >/dev/null 2>&1
+  fi
+}
+
 case_cancel_everywhere() {
   local page steps=()
   for page in 1 2 3; do
@@ -240,6 +324,10 @@ start_server() {  # start_server CERT-BASE
 make_packages
 serve_packages
 start_server "$certs/localhost" || exit 1
+explorer='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
+shell_folders="$explorer\Shell Folders" user_shell_folders="$explorer\User Shell Folders"
+desktop_value=$(desktop_value_of "$shell_folders")
+user_desktop_value=$(desktop_value_of "$user_shell_folders")
 trap '"$server" stop "$work/server"; rm -f "$prefix/dosdevices/d:"' EXIT
 
 run_case "success, direct" case_direct
@@ -255,6 +343,10 @@ run_case "host does not resolve" case_no_such_host
 run_case "proxy port 0" case_proxy_port_zero
 run_case "package is an HTML page" case_html_package
 run_case "drive D" case_drive_d
+run_case "installed program is read-only" case_readonly_program
+run_case "installed program held by another program" case_held_program
+run_case "installed program held for a moment" case_held_briefly
+run_case "Desktop value names a folder that does not exist" case_desktop_missing
 run_case "missing Desktop value" case_missing_desktop_value
 run_case "Cancel on every page that shows it" case_cancel_everywhere
 

@@ -229,6 +229,10 @@ def crafted(folder):
     blob[0] = ord("X")
     c("bad-local-header.zip", bytes(blob))
     c("replace-target.zip", raw_zip([stored(b"target.txt", b"new content")]))
+    # The package's own name, in a stored folder and in other letters.
+    c("named-like-package.zip", raw_zip([stored(b"docs/main.zip", b"an entry, not the package"),
+                                         stored(b"MAIN.ZIP", b"an entry in capitals"),
+                                         stored(b"beside.txt", b"beside")]))
 
 
 def zip64_locator(disk, offset, disks):
@@ -434,6 +438,20 @@ def manifest(archive, refs):
     return "\n".join(lines) + "\n"
 
 
+def updates(folder, scratch):
+    """A program package whose ZEPHORA.EXE zip stored read-only, as it does
+    for a file of mode 0444, and the update of that package."""
+    os.makedirs(folder)
+    for version, mode in (("v1-readonly", 0o444), ("v2", 0o644)):
+        shutil.rmtree(scratch, ignore_errors=True)
+        write(os.path.join(scratch, "ZEPHORA.EXE"), ("PROGRAM %s\n" % version).encode())
+        write(os.path.join(scratch, "readme.txt"), ("readme %s\n" % version).encode())
+        os.chmod(os.path.join(scratch, "ZEPHORA.EXE"), mode)
+        run("zip", "-q", "-X", os.path.join(folder, "program-%s.zip" % version), "ZEPHORA.EXE",
+            "readme.txt", cwd=scratch)
+        os.chmod(os.path.join(scratch, "ZEPHORA.EXE"), 0o644)
+
+
 def main():
     shutil.rmtree(OUT, ignore_errors=True)
     inputs = os.path.join(OUT, "inputs")
@@ -457,6 +475,7 @@ def main():
     run("zip", "-q", os.path.join(made, "infozip-utf8-unix.zip"), "café-ñ.txt", "日本語.txt",
         "readonly.txt", "script.sh", cwd=special)
     os.chmod(os.path.join(special, "readonly.txt"), 0o644)
+    updates(os.path.join(OUT, "updates"), os.path.join(OUT, "program"))
     for method in ("Deflate64", "LZMA", "PPMd", "BZip2", "Deflate", "Copy"):
         run("7z", "a", "-tzip", "-mm=" + method, "-bd", "-y",
             os.path.join(made, "7z-%s.zip" % method.lower()), *names, cwd=inputs)

@@ -7,8 +7,10 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "platform/exception.h"
 #include "platform/file.h"
@@ -389,14 +391,61 @@ TEST(UnpackArchive, EmptyEntryCarriesItsTimeAsLocalTimeAndAttributes) {
   EXPECT_EQ(Attributes(dir / "zero.txt") & kAttributeReadOnly, kAttributeReadOnly);
 }
 
-TEST(UnpackArchive, ReadOnlyTargetIsLeftAsItWasWithoutReport) {
+// A file that may not be replaced is not installed, and saying nothing
+// would leave the old file beside the package's new ones: it keeps its
+// bytes, the other entries are installed and the package stays.
+TEST(UnpackArchive, AnExistingReadOnlyTargetIsAFailureAndKeepsItsBytes) {
+  TempDir dir;
+  test::WriteFile(dir / "ZEPHORA.EXE", "OLD-VERSION");
+  ASSERT_EQ(WriteFileAttributes(test::ToText(dir / "ZEPHORA.EXE"), kAttributeReadOnly), 0);
+  const fs::path package = Package(dir, "updates/program-v2.zip", "upgrade.zip");
+  EXPECT_EQ(Unpack(package), "Could not extract 1 file(s): ZEPHORA.EXE");
+  EXPECT_EQ(ReadFile(dir / "ZEPHORA.EXE"), "OLD-VERSION");
+  EXPECT_EQ(ReadFile(dir / "readme.txt"), "readme v2\n");
+  EXPECT_EQ(ReadFile(package), ReadFile(Fixture("updates/program-v2.zip")));
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"ZEPHORA.EXE", "readme.txt", "upgrade.zip"}));
+}
+
+// zip stores a file of mode 0444 read-only, and it is extracted so; every
+// later update of it was then skipped in silence.
+TEST(UnpackArchive, ProgramStoredReadOnlyIsReportedWhenItsUpdateCannotReplaceIt) {
+  TempDir dir;
+  TUnZipper unzipper;
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "updates/program-v1-readonly.zip")), "");
+  EXPECT_EQ(Attributes(dir / "ZEPHORA.EXE") & kAttributeReadOnly, kAttributeReadOnly);
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "updates/program-v2.zip", "upgrade.zip")),
+            "Could not extract 1 file(s): ZEPHORA.EXE");
+  EXPECT_EQ(ReadFile(dir / "ZEPHORA.EXE"), "PROGRAM v1-readonly\n");
+  EXPECT_EQ(ReadFile(dir / "readme.txt"), "readme v2\n");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"ZEPHORA.EXE", "readme.txt", "upgrade.zip"}));
+}
+
+TEST(UnpackArchive, EntryStoredReadOnlyIsExtractedSoAndThenCannotBeReplaced) {
   TempDir dir;
   EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")), "");
   EXPECT_EQ(Attributes(dir / "locked.txt") & kAttributeReadOnly, kAttributeReadOnly);
   const fs::path second = Package(dir, "crafted/readonly-entry-v2.zip", "upgrade.zip");
-  EXPECT_EQ(Unpack(second), "");
+  EXPECT_EQ(Unpack(second), "Could not extract 1 file(s): locked.txt");
   EXPECT_EQ(ReadFile(dir / "locked.txt"), "locked v1");
-  EXPECT_EQ(Listing(dir), std::set<std::string>{"locked.txt"});
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "upgrade.zip"}));
+}
+
+// The package is open while it is read. On Windows its name cannot be
+// replaced then, in any letters; where it could be, the entry would be
+// deleted with the package afterwards. Either way the package stays whole.
+TEST(UnpackArchive, AnEntryNamedLikeThePackageFailsAndLeavesThePackageWhole) {
+  TempDir dir;
+  const fs::path package = Package(dir, "crafted/named-like-package.zip");
+#ifdef _WIN32
+  EXPECT_EQ(Unpack(package), "Could not extract 2 file(s): docs/main.zip, MAIN.ZIP");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"beside.txt", "main.zip"}));
+#else
+  EXPECT_EQ(Unpack(package), "Could not extract 1 file(s): docs/main.zip");
+  EXPECT_EQ(ReadFile(dir / "MAIN.ZIP"), "an entry in capitals");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"MAIN.ZIP", "beside.txt", "main.zip"}));
+#endif
+  EXPECT_EQ(ReadFile(package), ReadFile(Fixture("crafted/named-like-package.zip")));
+  EXPECT_EQ(ReadFile(dir / "beside.txt"), "beside");
 }
 
 TEST(UnpackArchive, UnixModesAndDosBytesBecomeAttributes) {
@@ -435,14 +484,49 @@ TEST(UnpackArchive, SecondPackageReplacesFilesOfTheFirst) {
 }
 
 #ifdef _WIN32
-TEST(UnpackArchive, TargetInUseIsLeftAsItWasWithoutReport) {
+// Held open without delete sharing for longer than the waits allow: a
+// failure like any other, and the file keeps its bytes.
+TEST(UnpackArchive, ATargetThatStaysHeldFailsAfterTheWaitsAndKeepsItsBytes) {
   TempDir dir;
   test::WriteFile(dir / "target.txt", "in use");
   File holder;
   ASSERT_EQ(holder.Open(test::ToText(dir / "target.txt"), FileMode::ReadShareRead), 0);
-  EXPECT_EQ(Unpack(Package(dir, "crafted/replace-target.zip")), "");
+  EXPECT_EQ(Unpack(Package(dir, "crafted/replace-target.zip")),
+            "Could not extract 1 file(s): target.txt");
   holder.Close();
   EXPECT_EQ(ReadFile(dir / "target.txt"), "in use");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"main.zip", "target.txt"}));
+}
+
+// A virus scanner reading the file that the first package wrote, for a
+// moment: the entry waits for it and is installed.
+TEST(UnpackArchive, ATargetWhoseHolderLetsGoWithinTheWaitsIsReplaced) {
+  TempDir dir;
+  test::WriteFile(dir / "target.txt", "in use");
+  auto holder = std::make_unique<File>();
+  ASSERT_EQ(holder->Open(test::ToText(dir / "target.txt"), FileMode::ReadShareRead), 0);
+  // The new data is decoded beside the target first; a while after it
+  // appears, the holder lets go, well within the waits.
+  std::thread scanner([&dir, &holder] {
+    const auto entries = [&dir] {
+      std::error_code ignored;
+      std::size_t count = 0;
+      for (auto it = fs::directory_iterator(dir.Path(), ignored); it != fs::directory_iterator();
+           it.increment(ignored)) {
+        ++count;
+      }
+      return count;
+    };
+    // The target, the package, and then the new data.
+    for (int i = 0; i < 60000 && entries() < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(HoldWaits::kPerFileMs / 5));
+    holder.reset();
+  });
+  const std::string message = Unpack(Package(dir, "crafted/replace-target.zip"));
+  scanner.join();
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(ReadFile(dir / "target.txt"), "new content");
   EXPECT_EQ(Listing(dir), std::set<std::string>{"target.txt"});
 }
 
