@@ -61,6 +61,17 @@ Text TTranslationInstance::dgettext(const Text& domain, const Text& text) {
   return FromUtf8(getdomain(domain).gettext(KeyFor(text)));
 }
 
+Text TTranslationInstance::ngettext(const Text& singular, const Text& plural, std::uint64_t n) {
+  return dngettext(curmsgdomain, singular, plural, n);
+}
+
+Text TTranslationInstance::dngettext(const Text& domain, const Text& singular, const Text& plural,
+                                     std::uint64_t n) {
+  if (!Enabled)
+    return n == 1 ? singular : plural;
+  return FromUtf8(getdomain(domain).ngettext(KeyFor(singular), KeyFor(plural), n));
+}
+
 void TTranslationInstance::bindtextdomain(const Text& domain, const Text& folder) {
   getdomain(domain).SetDirectory(folder);
 }
@@ -123,6 +134,12 @@ Text _(const Text& text) {
   return gDefaultInstance->gettext(text);
 }
 
+Text ngettext(const Text& singular, const Text& plural, std::uint64_t n) {
+  if (gDefaultInstance == nullptr)
+    return n == 1 ? singular : plural;
+  return gDefaultInstance->ngettext(singular, plural, n);
+}
+
 void UseLanguage(const Text& code) {
   if (gDefaultInstance != nullptr)
     gDefaultInstance->UseLanguage(code);
@@ -142,6 +159,19 @@ Text LibraryTextLookup(const Text& text) {
       return result;
   }
   return text;
+}
+
+Text LibraryTextLookup(const Text& singular, const Text& plural, std::uint64_t n) {
+  const Text& source = n == 1 ? singular : plural;
+  if (source.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr)
+    return source;
+  std::shared_lock lock(gLibraryTextDomains->lock);
+  for (const Text& domain : gLibraryTextDomains->domains) {
+    Text result = gDefaultInstance->dngettext(domain, singular, plural, n);
+    if (result != source)
+      return result;
+  }
+  return source;
 }
 
 }  // namespace zephora
