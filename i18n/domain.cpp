@@ -1,6 +1,7 @@
 #include "i18n/domain.h"
 
 #include "i18n/errors.h"
+#include "i18n/plural_forms.h"
 #include "platform/path.h"
 
 namespace zephora {
@@ -82,7 +83,7 @@ std::string TDomain::ngettext(const std::string& key, const std::string& pluralK
     if (const auto found = catalog->TranslatePlural(key, pluralKey, n))
       return WithCrLf(*found);
   }
-  return WithCrLf(n == 1 ? key : pluralKey);
+  return WithCrLf(SourceForm(key, pluralKey, n));
 }
 
 Text TDomain::GetTranslationProperty(const Text& name) {

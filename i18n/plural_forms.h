@@ -15,6 +15,13 @@
 
 namespace zephora {
 
+// The form the source texts take without a catalog: the singular for
+// exactly 1, the plural for any other count (n != 1, as in English).
+template <typename String>
+const String& SourceForm(const String& singular, const String& plural, std::uint64_t n) {
+  return n == 1 ? singular : plural;
+}
+
 class PluralForms {
  public:
   // The rule of the source texts, and of a catalog that states none or one

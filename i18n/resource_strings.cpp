@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "i18n/plural_forms.h"
 #include "i18n/translation.h"
 #include "platform/process.h"
 
@@ -76,7 +77,7 @@ Text LoadPluralResString(const ResStringRec* record, std::uint64_t count) {
     return LoadResString(record);
   const Text singular = entry->text, plural = entry->plural;
   return OnCreatorThread() ? LibraryTextLookup(singular, plural, count)
-                           : (count == 1 ? singular : plural);
+                           : SourceForm(singular, plural, count);
 }
 
 Text LoadStr(std::uint32_t identifier) {

@@ -5,6 +5,7 @@
 #include <shared_mutex>
 
 #include "i18n/language.h"
+#include "i18n/plural_forms.h"
 #include "platform/path.h"
 #include "platform/process.h"
 
@@ -68,7 +69,7 @@ Text TTranslationInstance::ngettext(const Text& singular, const Text& plural, st
 Text TTranslationInstance::dngettext(const Text& domain, const Text& singular, const Text& plural,
                                      std::uint64_t n) {
   if (!Enabled)
-    return n == 1 ? singular : plural;
+    return SourceForm(singular, plural, n);
   return FromUtf8(getdomain(domain).ngettext(KeyFor(singular), KeyFor(plural), n));
 }
 
@@ -136,7 +137,7 @@ Text _(const Text& text) {
 
 Text ngettext(const Text& singular, const Text& plural, std::uint64_t n) {
   if (gDefaultInstance == nullptr)
-    return n == 1 ? singular : plural;
+    return SourceForm(singular, plural, n);
   return gDefaultInstance->ngettext(singular, plural, n);
 }
 
@@ -162,7 +163,7 @@ Text LibraryTextLookup(const Text& text) {
 }
 
 Text LibraryTextLookup(const Text& singular, const Text& plural, std::uint64_t n) {
-  const Text& source = n == 1 ? singular : plural;
+  const Text& source = SourceForm(singular, plural, n);
   if (source.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr)
     return source;
   std::shared_lock lock(gLibraryTextDomains->lock);
