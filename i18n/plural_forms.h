@@ -32,7 +32,8 @@ class PluralForms {
   // kMaxFieldLength, nested deeper than kMaxDepth, or states no usable count.
   static std::optional<PluralForms> Parse(std::string_view field);
 
-  // Counts of forms a catalog may state.
+  // The most forms a catalog may state, and the longest field and deepest
+  // nesting that are read.
   static constexpr std::uint32_t kMaxForms = 32;
   static constexpr std::size_t kMaxFieldLength = 1024;
   static constexpr int kMaxDepth = 48;
