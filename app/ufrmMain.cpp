@@ -206,7 +206,7 @@ void TfrmMain::BuildPages() {
 
   // Abort
   AddLabel(kAbort,
-           L"Het programma is niet succesvol ge\u00efnstalleerd op uw PC. Het progamma zal "
+           L"Het programma is niet succesvol ge\u00efnstalleerd op uw PC. Het programma zal "
            L"mogelijk niet correct werken.",
            21, 84, 472, 43, true);
   AddLabel(kAbort, L"Voer de installatie later opnieuw uit.", 21, 146, 138, 0, true);

@@ -1,6 +1,7 @@
 #include "i18n/domain.h"
 
 #include "i18n/errors.h"
+#include "i18n/plural_forms.h"
 #include "platform/path.h"
 
 namespace zephora {
@@ -60,16 +61,29 @@ void TDomain::CloseMoFile() {
   mofile.reset();
 }
 
-std::string TDomain::gettext(const std::string& key) {
+const TMoFile* TDomain::Catalog() {
   if (!Enabled)
-    return WithCrLf(key);
+    return nullptr;
   if (mofile == nullptr && !OpenHasFailedBefore)
     OpenMoFile();
-  if (mofile != nullptr && Enabled) {
-    if (const auto found = mofile->Translate(key))
+  return Enabled ? mofile.get() : nullptr;
+}
+
+std::string TDomain::gettext(const std::string& key) {
+  if (const TMoFile* catalog = Catalog()) {
+    if (const auto found = catalog->Translate(key))
       return WithCrLf(*found);
   }
   return WithCrLf(key);
+}
+
+std::string TDomain::ngettext(const std::string& key, const std::string& pluralKey,
+                              std::uint64_t n) {
+  if (const TMoFile* catalog = Catalog()) {
+    if (const auto found = catalog->TranslatePlural(key, pluralKey, n))
+      return WithCrLf(*found);
+  }
+  return WithCrLf(SourceForm(key, pluralKey, n));
 }
 
 Text TDomain::GetTranslationProperty(const Text& name) {
@@ -78,21 +92,8 @@ Text TDomain::GetTranslationProperty(const Text& name) {
   const auto header = mofile->Translate("");
   if (!header)
     return Text();
-  const Text prefix = AsciiUpper(name) + u": ";
-  const Text text = FromUtf8(*header);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find_first_of(u"\r\n", start);
-    if (end == Text::npos)
-      end = text.size();
-    const TextView line = TextView(text).substr(start, end - start);
-    if (line.size() >= prefix.size() &&
-        EqualsIgnoreAsciiCase(line.substr(0, prefix.size()), prefix)) {
-      return Trim(line.substr(prefix.size()));
-    }
-    start = end + 1;
-  }
-  return Text();
+  const auto value = HeaderField(*header, ToUtf8(name));
+  return value ? FromUtf8(*value) : Text();
 }
 
 void TDomain::SetDirectory(const Text& directory) {

@@ -1,6 +1,7 @@
 // One text domain: its folder, its language and its catalog once opened.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,9 @@ class TDomain {
 
   // The translation of a UTF-8 key, or the key itself.
   std::string gettext(const std::string& key);
+  // The catalog's form for count n of a text with a plural source, or the
+  // source texts' own choice: the key for exactly 1, the plural otherwise.
+  std::string ngettext(const std::string& key, const std::string& pluralKey, std::uint64_t n);
   // A header field of the catalog; empty when absent or when there is none.
   Text GetTranslationProperty(const Text& name);
 
@@ -36,6 +40,9 @@ class TDomain {
   bool Enabled = true;
 
  private:
+  // The catalog to look texts up in, opened at the first need; null when
+  // there is none or the domain is switched off.
+  const TMoFile* Catalog();
   void OpenMoFile();
   void CloseMoFile();
   Text CatalogPath(const Text& code) const;

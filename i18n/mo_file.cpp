@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "i18n/errors.h"
 #include "platform/byte_reader.h"
@@ -72,6 +74,12 @@ void TMoFile::ReadHeader(const Text& displayPath) {
       startindex_ *= 2;
   }
   startstep_ = startindex_ / 2;
+  if (const auto header = Translate("")) {
+    if (const auto field = HeaderField(*header, "Plural-Forms")) {
+      if (auto rule = PluralForms::Parse(*field))
+        plural_ = std::move(*rule);
+    }
+  }
 }
 
 std::uint32_t TMoFile::Word(std::uint64_t offset) const {
@@ -119,6 +127,51 @@ std::optional<std::string_view> TMoFile::Translate(std::string_view key) const {
     }
     step /= 2;
   }
+}
+
+std::optional<std::string_view> TMoFile::TranslatePlural(std::string_view singular,
+                                                         std::string_view plural,
+                                                         std::uint64_t n) const {
+  std::string key(singular);
+  key += '\0';
+  key += plural;
+  const auto forms = Translate(key);
+  if (!forms)
+    return std::nullopt;
+  std::string_view rest = *forms;
+  for (std::uint32_t form = plural_.FormFor(n); form > 0; --form) {
+    const size_t end = rest.find('\0');
+    if (end == std::string_view::npos)
+      return std::nullopt;
+    rest.remove_prefix(end + 1);
+  }
+  const std::string_view chosen = rest.substr(0, rest.find('\0'));
+  // As for a single text: an empty form would leave the user an empty message.
+  if (chosen.empty())
+    return std::nullopt;
+  return chosen;
+}
+
+std::optional<std::string_view> HeaderField(std::string_view header, std::string_view name) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!header.empty()) {
+    const size_t end = std::min(header.find_first_of("\r\n"), header.size());
+    std::string_view line = header.substr(0, end);
+    header.remove_prefix(std::min(end + 1, header.size()));
+    if (line.size() < name.size() + 2 || line.substr(name.size(), 2) != ": " ||
+        !std::equal(name.begin(), name.end(), line.begin(),
+                    [&](char a, char b) { return upper(a) == upper(b); })) {
+      continue;
+    }
+    line.remove_prefix(name.size() + 2);
+    while (!line.empty() && isBlank(line.front()))
+      line.remove_prefix(1);
+    while (!line.empty() && isBlank(line.back()))
+      line.remove_suffix(1);
+    return line;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zephora

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "i18n/plural_forms.h"
 #include "platform/mapped_file.h"
 #include "platform/text.h"
 
@@ -26,6 +27,14 @@ class TMoFile {
 
   // The translation of a UTF-8 key, or nothing when the catalog has none.
   std::optional<std::string_view> Translate(std::string_view key) const;
+  // The form for count n of a plural entry (its source and plural source
+  // joined by a NUL, its forms likewise), or nothing when the catalog has no
+  // such entry or leaves that form out or empty.
+  std::optional<std::string_view> TranslatePlural(std::string_view singular,
+                                                  std::string_view plural, std::uint64_t n) const;
+  // From the header's Plural-Forms; the source texts' rule when it has none
+  // that can be read.
+  const PluralForms& Plural() const { return plural_; }
 
   std::uint32_t Count() const { return count_; }
   bool Swapped() const { return doswap_; }
@@ -44,6 +53,11 @@ class TMoFile {
   std::uint32_t translations_ = 0;  // T
   std::uint32_t startindex_ = 0;
   std::uint32_t startstep_ = 0;
+  PluralForms plural_;
 };
+
+// A field of a catalog's header ("Name: value" lines), its value trimmed;
+// the name is compared without regard to ASCII case.
+std::optional<std::string_view> HeaderField(std::string_view header, std::string_view name);
 
 }  // namespace zephora

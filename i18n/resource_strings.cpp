@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "i18n/plural_forms.h"
 #include "i18n/translation.h"
 #include "platform/process.h"
 
@@ -41,11 +42,16 @@ ResourceModule::~ResourceModule() {
 }
 
 Text ResourceModule::Load(std::uint32_t identifier) const {
+  const ResourceText* entry = Find(identifier);
+  return entry != nullptr ? Text(entry->text) : Text();
+}
+
+const ResourceText* ResourceModule::Find(std::uint32_t identifier) const {
   for (const ResourceText& entry : texts_) {
     if (entry.identifier == identifier)
-      return entry.text;
+      return &entry;
   }
-  return Text();
+  return nullptr;
 }
 
 std::vector<const ResourceModule*> RegisteredModules() {
@@ -61,6 +67,17 @@ Text LoadResString(const ResStringRec* record) {
     return u"ERROR";
   Text text = record->module != nullptr ? record->module->Load(record->identifier) : Text();
   return OnCreatorThread() ? LibraryTextLookup(text) : text;
+}
+
+Text LoadPluralResString(const ResStringRec* record, std::uint64_t count) {
+  const ResourceText* entry = record != nullptr && record->module != nullptr
+                                  ? record->module->Find(record->identifier)
+                                  : nullptr;
+  if (entry == nullptr || entry->plural == nullptr || record->identifier >= 65536)
+    return LoadResString(record);
+  const Text singular = entry->text, plural = entry->plural;
+  return OnCreatorThread() ? LibraryTextLookup(singular, plural, count)
+                           : SourceForm(singular, plural, count);
 }
 
 Text LoadStr(std::uint32_t identifier) {

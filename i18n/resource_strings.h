@@ -13,9 +13,10 @@
 
 namespace zephora {
 
-struct ResourceText {
-  std::uint32_t identifier;
-  const char16_t* text;
+// The two source forms of a text with a count.
+struct PluralText {
+  const char16_t* singular;
+  const char16_t* plural;
 };
 
 // Marks a text of a table for the message template (xgettext's keyword N_);
@@ -23,6 +24,21 @@ struct ResourceText {
 constexpr const char16_t* N_(const char16_t* text) {
   return text;
 }
+// N_ for a text with a count: the template gets both forms, as msgid and
+// msgid_plural (xgettext's keyword NP_:1,2).
+constexpr PluralText NP_(const char16_t* singular, const char16_t* plural) {
+  return {singular, plural};
+}
+
+struct ResourceText {
+  constexpr ResourceText(std::uint32_t id, const char16_t* source) : identifier(id), text(source) {}
+  constexpr ResourceText(std::uint32_t id, PluralText sources)
+      : identifier(id), text(sources.singular), plural(sources.plural) {}
+
+  std::uint32_t identifier;
+  const char16_t* text;              // the only form, or the one for exactly 1
+  const char16_t* plural = nullptr;  // the form for other counts, if it has one
+};
 
 // A library's table of texts. Modules register themselves when constructed,
 // in the order the program's static objects come to life.
@@ -35,6 +51,7 @@ class ResourceModule {
 
   // The built-in text, or empty when the module has none of that identifier.
   Text Load(std::uint32_t identifier) const;
+  const ResourceText* Find(std::uint32_t identifier) const;
   std::span<const ResourceText> Texts() const { return texts_; }
 
  private:
@@ -53,6 +70,10 @@ struct ResStringRec {
 // By record: empty for no record, "ERROR" for an identifier of 65536 or more;
 // translated only on the thread that set up the translation layer.
 Text LoadResString(const ResStringRec* record);
+// By record, for a text with a count: the form for `count`, translated as
+// LoadResString translates; untranslated, the English rule (the singular
+// source for exactly 1). A text with no plural form loads as by LoadResString.
+Text LoadPluralResString(const ResStringRec* record, std::uint64_t count);
 // By identifier: from the first module with a non-empty text of that
 // identifier, translated on any thread.
 Text LoadStr(std::uint32_t identifier);
@@ -66,6 +87,10 @@ inline Text LoadResString(const ResStringRec& record) {
 }
 inline Text FormatResString(const ResStringRec& record, std::initializer_list<FormatArg> args) {
   return Format(LoadResString(&record), args);
+}
+inline Text FormatPluralResString(const ResStringRec& record, std::uint64_t count,
+                                  std::initializer_list<FormatArg> args) {
+  return Format(LoadPluralResString(&record, count), args);
 }
 
 }  // namespace zephora

@@ -5,6 +5,7 @@
 #include <shared_mutex>
 
 #include "i18n/language.h"
+#include "i18n/plural_forms.h"
 #include "platform/path.h"
 #include "platform/process.h"
 
@@ -59,6 +60,17 @@ Text TTranslationInstance::dgettext(const Text& domain, const Text& text) {
   if (!Enabled)
     return text;
   return FromUtf8(getdomain(domain).gettext(KeyFor(text)));
+}
+
+Text TTranslationInstance::ngettext(const Text& singular, const Text& plural, std::uint64_t n) {
+  return dngettext(curmsgdomain, singular, plural, n);
+}
+
+Text TTranslationInstance::dngettext(const Text& domain, const Text& singular, const Text& plural,
+                                     std::uint64_t n) {
+  if (!Enabled)
+    return SourceForm(singular, plural, n);
+  return FromUtf8(getdomain(domain).ngettext(KeyFor(singular), KeyFor(plural), n));
 }
 
 void TTranslationInstance::bindtextdomain(const Text& domain, const Text& folder) {
@@ -123,6 +135,12 @@ Text _(const Text& text) {
   return gDefaultInstance->gettext(text);
 }
 
+Text ngettext(const Text& singular, const Text& plural, std::uint64_t n) {
+  if (gDefaultInstance == nullptr)
+    return SourceForm(singular, plural, n);
+  return gDefaultInstance->ngettext(singular, plural, n);
+}
+
 void UseLanguage(const Text& code) {
   if (gDefaultInstance != nullptr)
     gDefaultInstance->UseLanguage(code);
@@ -142,6 +160,19 @@ Text LibraryTextLookup(const Text& text) {
       return result;
   }
   return text;
+}
+
+Text LibraryTextLookup(const Text& singular, const Text& plural, std::uint64_t n) {
+  const Text& source = SourceForm(singular, plural, n);
+  if (source.empty() || gLibraryTextDomains == nullptr || gDefaultInstance == nullptr)
+    return source;
+  std::shared_lock lock(gLibraryTextDomains->lock);
+  for (const Text& domain : gLibraryTextDomains->domains) {
+    Text result = gDefaultInstance->dngettext(domain, singular, plural, n);
+    if (result != source)
+      return result;
+  }
+  return source;
 }
 
 }  // namespace zephora

@@ -28,6 +28,10 @@ class TTranslationInstance {
 
   Text gettext(const Text& text);
   Text dgettext(const Text& domain, const Text& text);
+  // The form of a text with a count: the catalog's for n, or, without one,
+  // `singular` for exactly 1 and `plural` otherwise.
+  Text ngettext(const Text& singular, const Text& plural, std::uint64_t n);
+  Text dngettext(const Text& domain, const Text& singular, const Text& plural, std::uint64_t n);
   void bindtextdomain(const Text& domain, const Text& folder);
   void textdomain(const Text& domain);
   Text GetTranslationProperty(const Text& name);
@@ -76,11 +80,15 @@ TTranslationInstance* DefaultInstance();
 
 // Translation of a Dutch source text into the language in force.
 Text _(const Text& text);
+// The same for a text with a count, in its singular and plural source forms.
+Text ngettext(const Text& singular, const Text& plural, std::uint64_t n);
 // Sets the language in force; an empty code chooses from the environment.
 void UseLanguage(const Text& code);
 Text GetTranslationProperty(const Text& name);
 
 // Library-text lookup: each domain of the library list in turn.
 Text LibraryTextLookup(const Text& text);
+// The same for a library text with a count.
+Text LibraryTextLookup(const Text& singular, const Text& plural, std::uint64_t n);
 
 }  // namespace zephora

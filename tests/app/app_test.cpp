@@ -232,6 +232,11 @@ TEST_F(Wizard, PagesHoldTheirTextsAndInitialValues) {
   EXPECT_TRUE(has(L"De gegevens zijn aanwezig of  staan op een andere PC/Server"));
   EXPECT_TRUE(has(L"De componenten worden gedownload en ge\u00efnstalleerd"));
   EXPECT_TRUE(has(L"Neem contact op met Orvelin BVBA indien het probleem zich blijft voordoen."));
+  // Every customer whose installation fails reads this one: "progamma" was
+  // misspelt.
+  EXPECT_TRUE(
+      has(L"Het programma is niet succesvol ge\u00efnstalleerd op uw PC. Het programma "
+          L"zal mogelijk niet correct werken."));
 
   EXPECT_TRUE(form->rbNEDERLANDS.Checked());
   EXPECT_FALSE(form->rbENGELS.Checked());

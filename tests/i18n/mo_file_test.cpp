@@ -94,6 +94,47 @@ TEST(MoFile, EmptyTranslationLeavesTheTextAsItIs) {
   EXPECT_EQ(Translation(catalog, ""), "Content-Type: text/plain; charset=UTF-8\n");
 }
 
+std::string PluralKey(const std::string& singular, const std::string& plural) {
+  return singular + '\0' + plural;
+}
+
+std::string Plural(const TMoFile& catalog, std::uint64_t n) {
+  return std::string(catalog.TranslatePlural("%d file", "%d files", n).value_or("<none>"));
+}
+
+// Catalogs no msgfmt would write: the forms come from the source texts' rule
+// or from what the entry holds, and a missing form is no translation.
+TEST(MoFile, HostilePluralHeadersAndEntries) {
+  const std::string forms = std::string("one") + '\0' + "two" + '\0' + "three";
+  const std::string deep = std::string(100000, '(') + "n" + std::string(100000, ')');
+  const struct {
+    const char* name;
+    std::string header;
+    std::string forms;
+    const char* chosen;  // for n = 0, 1, 2, 3
+  } cases[] = {
+      {"no Plural-Forms", "Content-Type: text/plain; charset=UTF-8\n", forms, "two one two two"},
+      {"deeply nested", "Plural-Forms: nplurals=3; plural=" + deep + ";\n", forms,
+       "two one two two"},
+      {"divides by zero", "Plural-Forms: nplurals=3; plural=2 / (n - 1);\n", forms,
+       "one one three two"},
+      {"fewer forms than stated", "Plural-Forms: nplurals=3; plural=n;\n",
+       std::string("one") + '\0' + "two", "one two <none> one"},
+      {"an empty form", "Plural-Forms: nplurals=3; plural=n;\n",
+       std::string("one") + '\0' + '\0' + "three", "one <none> three one"},
+      {"no NUL at all", "Plural-Forms: nplurals=3; plural=n;\n", "one", "one <none> <none> one"},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes =
+        MoBytes({{"", c.header}, {PluralKey("%d file", "%d files"), c.forms}});
+    const TMoFile catalog(bytes, u"hostile");
+    EXPECT_EQ(Plural(catalog, 0) + " " + Plural(catalog, 1) + " " + Plural(catalog, 2) + " " +
+                  Plural(catalog, 3),
+              c.chosen)
+        << c.name;
+  }
+}
+
 TEST(MoFile, WrongFirstWordIsRefused) {
   try {
     const TMoFile catalog(std::string("\x95\x04\x12\xDF-not-a-catalog", 19), u"C:\\x\\default.mo");

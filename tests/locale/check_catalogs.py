@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks every catalog locale/<language>.po against the message template:
-msgfmt accepts it with --check, every template entry is translated and none
-is fuzzy, its header names its language, its plural forms and UTF-8, its line
+msgfmt accepts it with --check, every template entry is translated (every
+form of a text with a plural) and none is fuzzy, its header names its language, its plural forms and UTF-8, its line
 breaks follow the translation layer's rules, and the access keys of each
 dialog's buttons stay apart.
 
@@ -26,26 +26,38 @@ def unquote(text):
 
 
 def read_po(path):
-    """The entries of a PO file as (msgid, msgstr, flags), obsolete ones left out."""
+    """The entries of a PO file as dicts of msgid, msgstr and flags, obsolete
+    ones left out; an entry with a plural also has msgid_plural and its forms
+    (msgstr[0], msgstr[1], ...) in "forms", and msgstr is then its first form."""
     entries, current, field, flags = [], None, None, set()
     for line in path.read_text(encoding="utf-8").splitlines() + [""]:
         if line.startswith("#~"):
             continue
         if line.startswith("#,"):
             flags |= {flag.strip() for flag in line[2:].split(",")}
-        keyword = re.match(r'(msgid|msgstr) "(.*)"$', line)
+        keyword = re.match(r'(msgid|msgid_plural|msgstr)(?:\[(\d+)\])? "(.*)"$', line)
         if keyword:
             if keyword[1] == "msgid":
                 if current:
                     entries.append(current)
                 current = {"msgid": "", "msgstr": "", "flags": flags}
                 flags = set()
-            field = keyword[1]
-            current[field] += unquote(keyword[2])
+            if keyword[2] is None:
+                field = keyword[1]
+                current[field] = current.get(field, "") + unquote(keyword[3])
+            else:
+                field = len(current.setdefault("forms", []))
+                current["forms"].append(unquote(keyword[3]))
         elif line.startswith('"') and current:
-            current[field] += unquote(line[1:-1])
+            if isinstance(field, int):
+                current["forms"][field] += unquote(line[1:-1])
+            else:
+                current[field] += unquote(line[1:-1])
     if current:
         entries.append(current)
+    for entry in entries:
+        if "forms" in entry:
+            entry["msgstr"] = entry["forms"][0]
     return entries
 
 
@@ -85,6 +97,20 @@ def check(catalog, template):
             fail(catalog, f"{msgid!r}: a translation holds no carriage return")
         if msgstr.count("\n") != msgid.count("\n"):
             fail(catalog, f"{msgid!r}: {msgstr!r} breaks the lines differently")
+    plural_count = re.search(r"nplurals\s*=\s*(\d+)", fields.get("Plural-Forms", ""))
+    for entry in entries:
+        if "msgid_plural" not in entry or "fuzzy" in entry["flags"]:
+            continue
+        forms = entry["forms"]
+        # msgfmt counts an entry as translated when its first form is.
+        if plural_count and len(forms) != int(plural_count[1]):
+            fail(catalog, f"{entry['msgid']!r}: {len(forms)} forms, not {plural_count[1]}")
+        for number, form in enumerate(forms):
+            source = entry["msgid"] if number == 0 else entry["msgid_plural"]
+            if not form:
+                fail(catalog, f"{entry['msgid']!r}: form {number} is not translated")
+            elif "\r" in form or form.count("\n") != source.count("\n"):
+                fail(catalog, f"{entry['msgid']!r}: form {number} breaks the lines differently")
     for buttons in DIALOGS:
         keys = [access_key(translations.get(b, "")) for b in buttons if "&" in b]
         if None in keys or len(set(keys)) != len(keys):

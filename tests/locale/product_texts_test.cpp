@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <string_view>
+#include <vector>
 
 #include "app/install_texts.h"
 #include "controls/dialog_texts.h"
@@ -69,10 +71,25 @@ TEST(ProductTexts, EveryLibraryTextIsTranslatedInEveryCatalog) {
     for (const ResourceModule* module : RegisteredModules()) {
       for (const ResourceText& entry : module->Texts()) {
         std::string key = ToUtf8(entry.text);
+        if (entry.plural != nullptr)
+          key += '\0' + ToUtf8(entry.plural);
         std::erase(key, '\r');  // as the layer looks it up
         const auto translation = catalog.Translate(key);
         EXPECT_TRUE(translation && !translation->empty())
             << language << " lacks \"" << ToUtf8(entry.text) << "\"";
+        if (entry.plural != nullptr && translation) {
+          // One form for each that the catalog's rule can choose, none empty.
+          std::vector<std::string_view> forms;
+          for (std::string_view rest = *translation;;) {
+            forms.push_back(rest.substr(0, rest.find('\0')));
+            if (rest.find('\0') == std::string_view::npos)
+              break;
+            rest.remove_prefix(rest.find('\0') + 1);
+          }
+          EXPECT_EQ(forms.size(), catalog.Plural().Count()) << language << ": " << key;
+          EXPECT_EQ(std::count(forms.begin(), forms.end(), std::string_view()), 0)
+              << language << " leaves a form of \"" << ToUtf8(entry.text) << "\" empty";
+        }
       }
     }
   }

@@ -48,8 +48,8 @@ void UnpackArchive(TUnZipper& unzipper, const Text& packagePath) {
   unzipper.CloseArchive();
   const std::vector<Text>& failed = unzipper.FailedFiles();
   if (!failed.empty()) {
-    throw Exception(FormatResString(zip::SCouldNotExtract,
-                                    {static_cast<int>(failed.size()), ShownNames(failed)}));
+    throw Exception(FormatPluralResString(zip::SCouldNotExtract, failed.size(),
+                                          {static_cast<int>(failed.size()), ShownNames(failed)}));
   }
   // A package that cannot be deleted stays; the installation goes on.
   (void)RemoveFile(packagePath);

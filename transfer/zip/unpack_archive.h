@@ -9,9 +9,9 @@ namespace zephora {
 using zip::TUnZipper;
 
 // Raises zephora::Exception with the archive-level message on failure, and
-// "Could not extract %d file(s): %s" when entries could not be installed
-// (the exact count, the first names made safe to show, then "..."); the
-// package then stays on disk.
+// "Could not extract %d file: %s" or "Could not extract %d files: %s" when
+// entries could not be installed (the exact count, the first names made safe
+// to show, then "..."); the package then stays on disk.
 void UnpackArchive(TUnZipper& unzipper, const Text& packagePath);
 
 }  // namespace zephora

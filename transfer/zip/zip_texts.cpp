@@ -23,7 +23,10 @@ constexpr ResourceText kTexts[] = {
     {kNotPkZipFile, N_(u"Invalid file - not a PKZip file")},
     {kDirectoryNotFound, N_(u"Directory does not exist")},
     {kArchiveNotOpen, N_(u"Archive does not exist - Filename is blank")},
-    {kCouldNotExtract, N_(u"Could not extract %d file(s): %s")},
+    {kCouldNotExtract,
+     // TRANSLATORS: %d counts the package's files that could not be
+     // unpacked, %s names the first of them, separated by ", ".
+     NP_(u"Could not extract %d file: %s", u"Could not extract %d files: %s")},
     {kMultiPartArchive, N_(u"Multi-part archives are not supported")},
 };
 

@@ -13,7 +13,7 @@ extern const ResStringRec SCannotOpenFile;  // %s path, %s system error text
 extern const ResStringRec SNotPkZipFile;
 extern const ResStringRec SDirectoryNotFound;
 extern const ResStringRec SArchiveNotOpen;
-extern const ResStringRec SCouldNotExtract;  // %d count, %s names
+extern const ResStringRec SCouldNotExtract;  // %d count, %s names; with plural forms
 extern const ResStringRec SMultiPartArchive;
 
 }  // namespace zephora::zip

@@ -49,9 +49,14 @@ clean_install() {
 
 # Runs SETUP.EXE and the driver with the given steps; the driver's report
 # lands in $work/driver.log. The wizard runs in language "C", which has no
-# catalog, so it shows the texts as the code has them.
+# catalog, so it shows the texts as the code has them, unless $user_locale
+# names the user's locale (LANG would take precedence over it).
 drive() {
-  LANG=C.UTF-8 "$wine_run" "$setup" >/dev/null 2>&1 &
+  if [ -n "${user_locale:-}" ]; then
+    env -u LANG LC_ALL="$user_locale.UTF-8" "$wine_run" "$setup" >/dev/null 2>&1 &
+  else
+    LANG=C.UTF-8 "$wine_run" "$setup" >/dev/null 2>&1 &
+  fi
   local setup_pid=$!
   "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
   local rc=$?
@@ -160,6 +165,34 @@ case_proxy_port_zero() {
   drive "${next_to_proxy_page[@]}" tick "Een proxyserver gebruiken" type "Adres" "127.0.0.1" \
     type "Poort" "0" click "Volgende >" error "Invalid proxy port: 0" expect-state "$abort_state" &&
     nothing_written
+}
+# A package whose entries carry names no Windows file may have: the error
+# box counts them as the user's language says one file and two files.
+case_failing_entries_in_languages() {
+  local src="$work/failing" nbsp=$'\xc2\xa0' user_locale count
+  local -A expected=(
+    [nl_BE:1]='Kan 1 bestand niet uitpakken: CON'
+    [nl_BE:2]='Kan 2 bestanden niet uitpakken: CON, nul.txt'
+    [fr_BE:1]="Impossible d’extraire 1 fichier${nbsp}: CON"
+    [fr_BE:2]="Impossible d’extraire 2 fichiers${nbsp}: CON, nul.txt"
+  )
+  for count in 1 2; do
+    rm -rf "$src" && mkdir -p "$src"
+    echo "readme of main" >"$src/readme.txt"
+    echo "device" >"$src/CON"
+    echo "device" >"$src/nul.txt"
+    local entries=(readme.txt CON nul.txt)
+    rm -f "$files/main.zip"
+    (cd "$src" && zip -q "$files/main.zip" "${entries[@]:0:count+1}")
+    for user_locale in nl_BE fr_BE; do
+      clean_install
+      drive "${next_to_proxy_page[@]}" click "Volgende >" \
+        error "${expected[$user_locale:$count]}" expect-state "$abort_state" \
+        click "Voltooien" wait-closed || return 1
+      check "the good entry unpacked" grep -qx "readme of main" "$install/readme.txt" &&
+        check "package kept" test -f "$install/main.zip" && nothing_written || return 1
+    done
+  done
 }
 case_https_direct() {
   local setup=$https_setup
@@ -342,6 +375,7 @@ run_case "nothing listening" case_nothing_listening
 run_case "host does not resolve" case_no_such_host
 run_case "proxy port 0" case_proxy_port_zero
 run_case "package is an HTML page" case_html_package
+run_case "entries that cannot be unpacked, in Dutch and French" case_failing_entries_in_languages
 run_case "drive D" case_drive_d
 run_case "installed program is read-only" case_readonly_program
 run_case "installed program held by another program" case_held_program

@@ -54,10 +54,11 @@ check_language() {
   fi
 }
 
-check_language nl_BE "WAARSCHUWING" 'De installatie is niet voltooid.\rBent u zeker ?' "&Ja|&Nee" \
+check_language nl_BE "WAARSCHUWING" \
+  'De installatie is niet voltooid.\rBent u zeker dat u de installatie wilt annuleren?' "&Ja|&Nee" \
   'Netwerkfout nr. 10061\r\nDe verbinding werd geweigerd.'
 check_language fr_BE "ATTENTION" \
-  "L'installation n'est pas terminée.\\rVoulez-vous vraiment interrompre l'installation$nbsp?" \
+  "L’installation n’est pas terminée.\\rVoulez-vous vraiment annuler l’installation$nbsp?" \
   "&Oui|&Non" "Erreur réseau n°${nbsp}10061\\r\\nLa connexion a été refusée."
 check_language de_DE "WARNUNG" \
   'Die Installation ist noch nicht abgeschlossen.\rMöchten Sie die Installation wirklich abbrechen?' \

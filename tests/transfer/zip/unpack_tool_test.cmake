@@ -12,7 +12,7 @@ file(COPY_FILE ${FIXTURES}/crafted/device-names.zip ${WORK}/main.zip)
 execute_process(COMMAND ${EMULATOR} ${UNPACK} ${DRIVE}${WORK}/main.zip
                 RESULT_VARIABLE rc ERROR_FILE ${WORK}/message OUTPUT_QUIET)
 file(READ ${WORK}/message message_hex HEX)
-set(expected "Could not extract 8 file(s): CON, nul.txt, Lpt1.dat, com9, AUX .log, dir/prn, trail., blank ")
+set(expected "Could not extract 8 files: CON, nul.txt, Lpt1.dat, com9, AUX .log, dir/prn, trail., blank ")
 # One line end, as the console expects it: CR LF on Windows, once.
 if(EMULATOR)
   string(APPEND expected "\r\n")
