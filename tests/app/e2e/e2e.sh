@@ -248,7 +248,7 @@ kept_old_program() {
     check "main's other files installed" grep -qx "readme of main" "$install/readme.txt" &&
     check "main.zip kept" cmp -s "$install/main.zip" "$files/main.zip" && nothing_written
 }
-program_not_replaced=(error "Could not extract 1 file(s): ZEPHORA.EXE" expect-state "$abort_state"
+program_not_replaced=(error "Could not extract 1 file: ZEPHORA.EXE" expect-state "$abort_state"
   click "Voltooien" wait-closed)
 
 case_readonly_program() {

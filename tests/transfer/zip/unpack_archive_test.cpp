@@ -399,7 +399,7 @@ TEST(UnpackArchive, AnExistingReadOnlyTargetIsAFailureAndKeepsItsBytes) {
   test::WriteFile(dir / "ZEPHORA.EXE", "OLD-VERSION");
   ASSERT_EQ(WriteFileAttributes(test::ToText(dir / "ZEPHORA.EXE"), kAttributeReadOnly), 0);
   const fs::path package = Package(dir, "updates/program-v2.zip", "upgrade.zip");
-  EXPECT_EQ(Unpack(package), "Could not extract 1 file(s): ZEPHORA.EXE");
+  EXPECT_EQ(Unpack(package), "Could not extract 1 file: ZEPHORA.EXE");
   EXPECT_EQ(ReadFile(dir / "ZEPHORA.EXE"), "OLD-VERSION");
   EXPECT_EQ(ReadFile(dir / "readme.txt"), "readme v2\n");
   EXPECT_EQ(ReadFile(package), ReadFile(Fixture("updates/program-v2.zip")));
@@ -414,7 +414,7 @@ TEST(UnpackArchive, ProgramStoredReadOnlyIsReportedWhenItsUpdateCannotReplaceIt)
   EXPECT_EQ(Unpack(unzipper, Package(dir, "updates/program-v1-readonly.zip")), "");
   EXPECT_EQ(Attributes(dir / "ZEPHORA.EXE") & kAttributeReadOnly, kAttributeReadOnly);
   EXPECT_EQ(Unpack(unzipper, Package(dir, "updates/program-v2.zip", "upgrade.zip")),
-            "Could not extract 1 file(s): ZEPHORA.EXE");
+            "Could not extract 1 file: ZEPHORA.EXE");
   EXPECT_EQ(ReadFile(dir / "ZEPHORA.EXE"), "PROGRAM v1-readonly\n");
   EXPECT_EQ(ReadFile(dir / "readme.txt"), "readme v2\n");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"ZEPHORA.EXE", "readme.txt", "upgrade.zip"}));
@@ -425,7 +425,7 @@ TEST(UnpackArchive, EntryStoredReadOnlyIsExtractedSoAndThenCannotBeReplaced) {
   EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")), "");
   EXPECT_EQ(Attributes(dir / "locked.txt") & kAttributeReadOnly, kAttributeReadOnly);
   const fs::path second = Package(dir, "crafted/readonly-entry-v2.zip", "upgrade.zip");
-  EXPECT_EQ(Unpack(second), "Could not extract 1 file(s): locked.txt");
+  EXPECT_EQ(Unpack(second), "Could not extract 1 file: locked.txt");
   EXPECT_EQ(ReadFile(dir / "locked.txt"), "locked v1");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "upgrade.zip"}));
 }
@@ -437,10 +437,10 @@ TEST(UnpackArchive, AnEntryNamedLikeThePackageFailsAndLeavesThePackageWhole) {
   TempDir dir;
   const fs::path package = Package(dir, "crafted/named-like-package.zip");
 #ifdef _WIN32
-  EXPECT_EQ(Unpack(package), "Could not extract 2 file(s): docs/main.zip, MAIN.ZIP");
+  EXPECT_EQ(Unpack(package), "Could not extract 2 files: docs/main.zip, MAIN.ZIP");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"beside.txt", "main.zip"}));
 #else
-  EXPECT_EQ(Unpack(package), "Could not extract 1 file(s): docs/main.zip");
+  EXPECT_EQ(Unpack(package), "Could not extract 1 file: docs/main.zip");
   EXPECT_EQ(ReadFile(dir / "MAIN.ZIP"), "an entry in capitals");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"MAIN.ZIP", "beside.txt", "main.zip"}));
 #endif
@@ -492,7 +492,7 @@ TEST(UnpackArchive, ATargetThatStaysHeldFailsAfterTheWaitsAndKeepsItsBytes) {
   File holder;
   ASSERT_EQ(holder.Open(test::ToText(dir / "target.txt"), FileMode::ReadShareRead), 0);
   EXPECT_EQ(Unpack(Package(dir, "crafted/replace-target.zip")),
-            "Could not extract 1 file(s): target.txt");
+            "Could not extract 1 file: target.txt");
   holder.Close();
   EXPECT_EQ(ReadFile(dir / "target.txt"), "in use");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"main.zip", "target.txt"}));
