@@ -1,10 +1,16 @@
 # The codec libraries: Debian's packages natively; for MinGW, Debian's zlib
 # and the static builds that scripts/bootstrap leaves in build/mingw-deps.
+# zlib makes the tests' deflate data and checks ISA-L's results.
 if(WIN32)
-  # SETUP.EXE carries zlib inside; Debian's MinGW package also has a DLL.
+  # Debian's MinGW zlib package also has a DLL.
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
 find_package(ZLIB REQUIRED)
+find_path(ISAL_INCLUDE_DIR isa-l/igzip_lib.h REQUIRED)
+find_library(ISAL_LIBRARY NAMES isal REQUIRED)
+add_library(ISAL::ISAL UNKNOWN IMPORTED)
+set_target_properties(ISAL::ISAL PROPERTIES IMPORTED_LOCATION ${ISAL_LIBRARY}
+                      INTERFACE_INCLUDE_DIRECTORIES ${ISAL_INCLUDE_DIR})
 find_package(BZip2 REQUIRED)
 find_package(LibLZMA REQUIRED)
 find_path(WAVPACK_INCLUDE_DIR wavpack/wavpack.h REQUIRED)

@@ -45,15 +45,16 @@ class ThirdPartyNotices(unittest.TestCase):
     def test_every_library_of_setup_has_its_licence_text(self):
         self.assertEqual(self.result.returncode, 0, self.result.stderr)
         self.assertEqual(self.result.stdout.splitlines(), [
-            "zlib", "bzip2 (libbz2)", "liblzma, from XZ Utils", "WavPack",
+            "bzip2 (libbz2)", "liblzma, from XZ Utils", "WavPack",
+            "ISA-L, the Intelligent Storage Acceleration Library (inflate and CRC-32)",
             "MinGW-w64 runtime, import libraries and winpthreads",
             "libstdc++ and libgcc, under the GCC Runtime Library Exception"])
         # A line of each licence, as its source has it.
         for excerpt in (
-                "This software is provided 'as-is', without any express or implied",  # zlib
                 "This program, \"bzip2\", the associated library \"libbzip2\", and all",
                 "- liblzma is in the public domain.",
                 "Copyright (c) 1998 - 2022 David Bryant",  # WavPack
+                "Copyright(c) 2011-2017 Intel Corporation All rights reserved.",  # ISA-L
                 "Files: mingw-w64-libraries/winpthreads/*",
                 "License: ZPL-2.1",  # MinGW-w64 runtime
                 "GCC RUNTIME LIBRARY EXCEPTION\n\nVersion 3.1, 31 March 2009",
@@ -66,7 +67,9 @@ class ThirdPartyNotices(unittest.TestCase):
             versions = f.read()
         self.assertRegex(versions, r"liblzma, from XZ Utils: Debian source package xz-utils "
                          r"5\.4\.\S+, built by scripts/bootstrap\n")
-        self.assertRegex(versions, r"zlib: Debian package libz-mingw-w64-dev 1\.\S+\n")
+        self.assertRegex(versions, r"ISA-L, the Intelligent Storage Acceleration Library "
+                         r"\(inflate and CRC-32\): Debian source package libisal 2\.30\.\S+, "
+                         r"built by scripts/bootstrap\n")
 
     def test_notices_hold_no_build_path(self):
         self.assertNotIn(os.path.dirname(os.path.dirname(MAP)), self.text)
@@ -92,13 +95,18 @@ class ThirdPartyNotices(unittest.TestCase):
     def test_codec_library_without_kept_licence_fails(self):
         prefix = os.path.join(WORK, "mingw-deps")
         os.makedirs(os.path.join(prefix, "lib"), exist_ok=True)
-        archive = os.path.join(prefix, "lib", "liblzma.a")
-        open(archive, "w").close()
-        result = notices(map_with(archive))
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr,
-                         "third-party-notices: liblzma, from XZ Utils: scripts/bootstrap kept "
-                         f"no licence files in {prefix}/share/third-party/xz-utils\n")
+        for name, title, source in (
+                ("liblzma.a", "liblzma, from XZ Utils", "xz-utils"),
+                ("libisal.a", "ISA-L, the Intelligent Storage Acceleration Library "
+                              "(inflate and CRC-32)", "libisal")):
+            with self.subTest(library=name):
+                archive = os.path.join(prefix, "lib", name)
+                open(archive, "w").close()
+                result = notices(map_with(archive))
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr,
+                                 f"third-party-notices: {title}: scripts/bootstrap kept "
+                                 f"no licence files in {prefix}/share/third-party/{source}\n")
 
     def test_map_without_libraries_fails(self):
         empty = os.path.join(WORK, "empty.map")

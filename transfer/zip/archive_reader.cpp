@@ -1,11 +1,10 @@
 #include "transfer/zip/archive_reader.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "platform/byte_reader.h"
+#include "transfer/zip/crc32.h"
 #include "transfer/zip/entry_flags.h"
 
 namespace zephora::zip {
@@ -332,8 +331,8 @@ Text DecodeEntryName(std::string_view raw, std::uint16_t flags, std::string_view
       ByteReader f(data);
       f.Skip(1);
       const std::uint32_t nameCrc = f.U32();
-      const auto* bytes = reinterpret_cast<const Bytef*>(raw.data());
-      if (nameCrc == crc32(0, bytes, static_cast<uInt>(raw.size()))) {
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(raw.data());
+      if (nameCrc == UpdateCrc32(0, std::span(bytes, raw.size()))) {
         return FromUtf8(data.substr(5));
       }
     }

@@ -1,7 +1,5 @@
 #include "transfer/zip/unzipper.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/system_error.h"
+#include "transfer/zip/crc32.h"
 #include "transfer/zip/decoder.h"
 #include "transfer/zip/entry_flags.h"
 #include "transfer/zip/zip_texts.h"
@@ -341,7 +340,7 @@ bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uin
   std::uint64_t left = entry.compressedSize;
   std::size_t begin = 0, end = 0, filled = 0;
   std::uint64_t total = 0;
-  uLong crc = crc32(0, nullptr, 0);
+  std::uint32_t crc = 0;
 
   // Tops the input buffer up from the archive after what it still holds.
   auto refill = [&]() {
@@ -361,7 +360,7 @@ bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uin
   };
   HoleWriter writer(out);
   auto flush = [&]() {
-    crc = crc32_z(crc, output_.data(), filled);
+    crc = UpdateCrc32(crc, std::span<const std::uint8_t>(output_.data(), filled));
     const bool ok = writer.Write(output_.data(), filled);
     filled = 0;
     return ok;
