@@ -3,7 +3,8 @@
 msgfmt accepts it with --check, every template entry is translated and none
 is fuzzy, its header names its language, its plural forms and UTF-8, its line
 breaks follow the translation layer's rules, and the access keys of each
-dialog's buttons stay apart.
+dialog's buttons stay apart, and every translation has the placeholders of
+its source text, none wider than the formatting routine allows.
 
 Usage: check_catalogs.py LOCALE-FOLDER"""
 import pathlib
@@ -13,6 +14,14 @@ import sys
 
 # The buttons that share a dialog: their access keys must differ.
 DIALOGS = [["&Yes", "&No"], ["OK"]]
+
+# The formatting routine (i18n/format.h, kLargestFormatWidth) counts a width
+# or precision only up to this.
+LARGEST_FORMAT_WIDTH = 64
+# A directive as the formatting routine reads it: "%%", or "%", an optional
+# "-", a width, an optional precision and the kind, which may be missing or
+# one the routine does not know.
+DIRECTIVE = re.compile(r"%(?:%|-?(\d*)(?:\.(\d*))?(.?))", re.S)
 
 failures = []
 
@@ -54,6 +63,26 @@ def access_key(text):
     return keys[0].lower() if len(keys) == 1 else None
 
 
+def placeholders(text):
+    """The directives of a text as (kind, width, precision), "%%" left out."""
+    return [(m[3], int(m[1] or 0), int(m[2] or 0)) for m in DIRECTIVE.finditer(text)
+            if m[0] != "%%"]
+
+
+def check_placeholders(catalog, translations):
+    """Each translation formats its arguments as its source text does: the same
+    kinds in the same order, and no width or precision beyond the routine's cap
+    (msgfmt --check accepts %.99999999999d)."""
+    for msgid, msgstr in translations.items():
+        source, translated = placeholders(msgid), placeholders(msgstr)
+        if [p[0] for p in translated] != [p[0] for p in source]:
+            fail(catalog, f"{msgid!r}: {msgstr!r} has other placeholders than its source")
+        for kind, width, precision in translated:
+            if max(width, precision) > LARGEST_FORMAT_WIDTH:
+                fail(catalog, f"{msgid!r}: {msgstr!r} asks for more than "
+                     f"{LARGEST_FORMAT_WIDTH} characters in a %{kind}")
+
+
 def check(catalog, template):
     checked = subprocess.run(["msgfmt", "--check", "--statistics", "-o", "/dev/null", catalog],
                              capture_output=True, text=True)
@@ -85,6 +114,7 @@ def check(catalog, template):
             fail(catalog, f"{msgid!r}: a translation holds no carriage return")
         if msgstr.count("\n") != msgid.count("\n"):
             fail(catalog, f"{msgid!r}: {msgstr!r} breaks the lines differently")
+    check_placeholders(catalog, translations)
     for buttons in DIALOGS:
         keys = [access_key(translations.get(b, "")) for b in buttons if "&" in b]
         if None in keys or len(set(keys)) != len(keys):
