@@ -58,6 +58,46 @@ TEST(AppendedCatalogs, FolderBesideTheExecutableServesTheOtherLanguages) {
   EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
 }
 
+// A catalog for nl_BE dropped beside the download, one text changed, was
+// found before the Dutch catalog that the executable carries, and so it
+// rewrote the texts of every Belgian Dutch user.
+TEST(AppendedCatalogs, RegressionPlantedRegionalCatalogKeepsTheCarriedTexts) {
+  test::ProgramFolder folder;
+  test::WriteFile(folder.Path() / "SETUP.EXE",
+                  "MZ" + BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}}));
+  folder.Install("nl_BE", "nl_BE.mo");
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+  UseLanguage(u"nl");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+  EXPECT_TRUE(test::MessageBoxes::shown.empty());
+}
+
+TEST(AppendedCatalogs, CarriedRegionalCatalogComesBeforeTheCarriedLanguage) {
+  test::ProgramFolder folder;
+  test::WriteFile(folder.Path() / "SETUP.EXE",
+                  "MZ" + BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")},
+                                             {"locale\\nl_BE\\LC_MESSAGES\\default.mo",
+                                              test::CatalogBytes("nl_BE.mo")}}));
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET (BE)");
+  UseLanguage(u"nl_NL");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
+TEST(AppendedCatalogs, FolderServesARegionOfALanguageNotCarried) {
+  test::ProgramFolder folder;
+  test::WriteFile(folder.Path() / "SETUP.EXE",
+                  "MZ" + BuildCatalogBundle({{"locale\\de\\LC_MESSAGES\\default.mo",
+                                              test::CatalogBytes("many.mo")}}));
+  folder.Install("nl_BE", "nl_BE.mo");
+  folder.Install("nl", "basic-le.mo");
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET (BE)");
+  UseLanguage(u"nl_NL");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
 TEST(AppendedCatalogs, MarkerAtTheStartOrMissingMeansNone) {
   test::TempDir dir;
   const auto atStart = dir / "atstart.exe";
