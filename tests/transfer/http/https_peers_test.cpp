@@ -12,19 +12,12 @@ namespace {
 
 using HttpsPeersTest = test::PeersTest;
 
+using test::OnWindowsElse;
+
 // Each TLS text ends in the system's code behind it, so that support can
 // tell the causes apart: on Windows the chain's error bits, the SSL policy's
 // error or SChannel's protocol; with OpenSSL its verification result or
 // error code.
-constexpr const char16_t* OnWindowsElse(const char16_t* windows, const char16_t* openssl) {
-#ifdef _WIN32
-  (void)openssl;
-  return windows;
-#else
-  (void)windows;
-  return openssl;
-#endif
-}
 
 TEST_F(HttpsPeersTest, FetchesBothPackagesOverOneConnectionWithTheCookie) {
   client.CaFile = CaFile();
