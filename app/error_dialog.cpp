@@ -7,9 +7,8 @@
 
 namespace zephora {
 
-void ErrorDialog(const Text& text) {
-  ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(),
-                 MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+void ErrorDialog(HWND owner, const Text& text) {
+  ShowMessageBox(owner, text, ApplicationTitle(), MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
 }
 
 }  // namespace zephora

@@ -1,12 +1,15 @@
 // The error box in which the installation run shows a failure's message.
 #pragma once
 
+#include <windows.h>
+
 #include "platform/text.h"
 
 namespace zephora {
 
-// A system-modal error box owned by the active window: the application
-// title as caption, the text unchanged, OK and an error icon.
-void ErrorDialog(const Text& text);
+// A system-modal error box owned by `owner`, the window whose failure it
+// reports (whichever window happens to be active has no say): the
+// application title as caption, the text unchanged, OK and an error icon.
+void ErrorDialog(HWND owner, const Text& text);
 
 }  // namespace zephora

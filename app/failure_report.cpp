@@ -30,10 +30,10 @@ Text FailureReportText(std::exception_ptr failure) {
   return message;
 }
 
-void ShowFailureReport(std::exception_ptr failure) noexcept {
+void ShowFailureReport(HWND window, std::exception_ptr failure) noexcept {
   try {
-    ShowMessageBox(GetActiveWindow(), FailureReportText(failure), ApplicationTitle(),
-                   MB_OK | MB_ICONERROR);
+    const HWND owner = window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+    ShowMessageBox(owner, FailureReportText(failure), ApplicationTitle(), MB_OK | MB_ICONERROR);
   } catch (...) {
     MessageBeep(MB_ICONERROR);
   }

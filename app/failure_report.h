@@ -2,6 +2,8 @@
 // caught: a message box with the application title, OK and an error icon.
 #pragma once
 
+#include <windows.h>
+
 #include <exception>
 
 #include "platform/text.h"
@@ -13,7 +15,8 @@ namespace zephora {
 // above ".".
 Text FailureReportText(std::exception_ptr failure);
 
-// Shows the report, owned by the active window. Never throws.
-void ShowFailureReport(std::exception_ptr failure) noexcept;
+// Shows the report, owned by the top-level window of `window`, the one whose
+// handler failed (none when null). Never throws.
+void ShowFailureReport(HWND window, std::exception_ptr failure) noexcept;
 
 }  // namespace zephora

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     return exitCode;
   } catch (...) {
-    zephora::ShowFailureReport(std::current_exception());
+    zephora::ShowFailureReport(nullptr, std::current_exception());
     return 1;
   }
 }

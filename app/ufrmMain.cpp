@@ -215,6 +215,29 @@ void TfrmMain::BuildPages() {
 }
 
 void TfrmMain::ApplyLayout(UINT dpi) {
+  LayOutControls(dpi);
+  const SIZE frame = FrameSize(dpi);
+  SetWindowPos(Handle(), nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  // The frame may be drawn at another resolution than the one asked for
+  // (Wine keeps the system's): correct by what the client area came to.
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int extraWidth = Scale(kClientWidth, dpi) - client.right;
+  const int extraHeight = Scale(kClientHeight, dpi) - client.bottom;
+  if (extraWidth != 0 || extraHeight != 0) {
+    SetWindowPos(Handle(), nullptr, 0, 0, frame.cx + extraWidth, frame.cy + extraHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
+}
+
+SIZE TfrmMain::FrameSize(UINT dpi) const {
+  RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+  AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
+  return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void TfrmMain::LayOutControls(UINT dpi) {
   dpi_ = dpi;
   decltype(fonts_) fonts;
   static_assert(std::size(kFontHeights) == std::tuple_size_v<decltype(fonts_)>);
@@ -270,22 +293,6 @@ void TfrmMain::ApplyLayout(UINT dpi) {
                FALSE);
   // The old fonts go only now that no control uses them.
   fonts_ = std::move(fonts);
-
-  RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-  AdjustWindowRectExForDpi(&frame, kFrameStyle, FALSE, kFrameExStyle, dpi);
-  SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-  // The frame may be drawn at another resolution than the one asked for
-  // (Wine keeps the system's): correct by what the client area came to.
-  RECT client{};
-  GetClientRect(Handle(), &client);
-  const int extraWidth = Scale(kClientWidth, dpi) - client.right;
-  const int extraHeight = Scale(kClientHeight, dpi) - client.bottom;
-  if (extraWidth != 0 || extraHeight != 0) {
-    SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left + extraWidth,
-                 frame.bottom - frame.top + extraHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-  }
 }
 
 void TfrmMain::Show() {
@@ -332,7 +339,7 @@ void TfrmMain::ShowEndPage(TPage page, const std::optional<Text>& failure) {
   // application's failure report follows.
   btCANCEL.SetVisible(page == kInstallData);
   if (failure)
-    ErrorDialog(*failure);
+    ErrorDialog(Handle(), *failure);
   SetWaitCursor(false);
 }
 
@@ -355,7 +362,7 @@ void TfrmMain::btCANCELClick() {
       // TRANSLATORS: the question Cancel asks, in two sentences on two
       // lines; the user answers it with Yes or No.
       _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (ConfirmDialog(question))
+  if (ConfirmDialog(Handle(), question))
     ShowEndPage(kAbort);
 }
 
@@ -400,11 +407,22 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ForwardToDescendants(Handle(), message, wParam, lParam);
       return TRUE;
     }
+    case WM_GETDPISCALEDSIZE: {
+      // Asked before the window moves to a screen of another resolution:
+      // the design scaled as a whole, which is not what scaling the frame's
+      // outer size would give. Windows then suggests this size below.
+      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<UINT>(wParam));
+      return TRUE;
+    }
     case WM_DPICHANGED: {
-      ApplyLayout(HIWORD(wParam));
+      // The controls at the new resolution, then the rectangle Windows
+      // suggests, position and size in one step, as its documentation asks:
+      // sizing and moving apart makes the window jump between two screens.
+      LayOutControls(HIWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0,
-                   SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_CLOSE:

@@ -135,7 +135,12 @@ class TfrmMain : public Window {
   HWND AddLabel(int page, const wchar_t* text, int left, int top, int width = 0, int height = 0,
                 bool wordWrap = false, FontKind font = FontKind::Form);
   void BuildPages();
+  // The controls and fonts at `dpi`, then the frame around them.
   void ApplyLayout(UINT dpi);
+  void LayOutControls(UINT dpi);
+  // The window's outer size at `dpi`: the design's client area in the frame
+  // that Windows draws at that resolution.
+  SIZE FrameSize(UINT dpi) const;
 
   std::vector<Placement> placements_;
   std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;

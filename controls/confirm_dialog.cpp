@@ -1,5 +1,7 @@
 #include "controls/confirm_dialog.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "controls/dialog_texts.h"
@@ -17,6 +19,21 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
 constexpr int kMaxTextWidth = 360;
 
+// The system's question icon at `size` pixels. LoadImage fails for a system
+// icon without LR_SHARED, and a shared one comes at the system's size; this
+// one is drawn for the window's resolution, and is ours to destroy. MinGW's
+// import library lacks the function: it comes from comctl32 6, which the
+// manifest has loaded already.
+HICON LoadQuestionIcon(int size) {
+  const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
+  const auto load = reinterpret_cast<decltype(&LoadIconWithScaleDown)>(
+      reinterpret_cast<void*>(GetProcAddress(comctl32, "LoadIconWithScaleDown")));
+  HICON icon = nullptr;
+  if (load == nullptr || FAILED(load(nullptr, IDI_QUESTION, size, size, &icon)))
+    return nullptr;
+  return icon;
+}
+
 class TConfirmDialog : public Window {
  public:
   TConfirmDialog(HWND owner, const Text& text) : owner_(owner) {
@@ -31,7 +48,7 @@ class TConfirmDialog : public Window {
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
     font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     const int icon = GetSystemMetricsForDpi(SM_CXICON, dpi);
-    icon_.reset(static_cast<HICON>(LoadImageW(nullptr, IDI_QUESTION, IMAGE_ICON, icon, icon, 0)));
+    icon_.reset(LoadQuestionIcon(icon));
 
     Create(ClassInfo{kConfirmDialogClass, GetSysColorBrush(COLOR_BTNFACE)},
            WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, WS_POPUP | WS_CAPTION | WS_SYSMENU,
@@ -171,8 +188,8 @@ class TConfirmDialog : public Window {
 
 }  // namespace
 
-bool ConfirmDialog(const Text& text) {
-  TConfirmDialog dialog(GetActiveWindow(), text);
+bool ConfirmDialog(HWND owner, const Text& text) {
+  TConfirmDialog dialog(owner, text);
   return dialog.ShowModal();
 }
 

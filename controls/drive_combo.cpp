@@ -145,7 +145,15 @@ void TDriveCombo::UpdateItemHeight() {
   select_object selected(dc.get(), font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc.get(), &metrics);
-  int height = std::max<int>(metrics.tmHeight, GetSystemMetrics(SM_CYSMICON));
+  // The small icon at the window's resolution, which a screen of its own may
+  // give it; GetSystemMetrics answers for the system's. The icons of the
+  // shell's list, at the system's size, fit either way.
+  int iconWidth = 0, iconHeight = 0;
+  if (images_ != nullptr)
+    ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
+  const int height =
+      std::max({static_cast<int>(metrics.tmHeight),
+                GetSystemMetricsForDpi(SM_CYSMICON, WindowDpi(Handle())), iconHeight});
   SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
   SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, height);
 }

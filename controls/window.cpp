@@ -45,9 +45,9 @@ namespace {
 
 FailureHandler gFailureHandler = nullptr;
 
-void ReportFailure(std::exception_ptr failure) noexcept {
+void ReportFailure(HWND window, std::exception_ptr failure) noexcept {
   if (gFailureHandler != nullptr) {
-    gFailureHandler(failure);
+    gFailureHandler(window, failure);
   } else {
     MessageBeep(MB_ICONERROR);
   }
@@ -55,11 +55,11 @@ void ReportFailure(std::exception_ptr failure) noexcept {
 
 // Handles one message at the boundary that no exception may cross.
 template <typename Handle>
-LRESULT Guarded(Handle handle) noexcept {
+LRESULT Guarded(HWND window, Handle handle) noexcept {
   try {
     return handle();
   } catch (...) {
-    ReportFailure(std::current_exception());
+    ReportFailure(window, std::current_exception());
     return 0;
   }
 }
@@ -160,7 +160,8 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
   auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr)
     return DefWindowProcW(window, message, wParam, lParam);
-  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
+  const LRESULT result =
+      Guarded(window, [&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     // The window is gone: the owner must not destroy it a second time.
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -200,7 +201,8 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
                                                       LPARAM lParam, UINT_PTR,
                                                       DWORD_PTR data) noexcept {
   auto* self = reinterpret_cast<SubclassedControl*>(data);
-  const LRESULT result = Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
+  const LRESULT result =
+      Guarded(window, [&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
     self->hwnd_.release();

@@ -33,9 +33,10 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi);
 Text WindowText(HWND window);
 
 // Where an exception that reaches a window procedure goes, since none may
-// cross one: the application object sets its failure report here. Without
-// a handler the failure is only sounded.
-using FailureHandler = void (*)(std::exception_ptr failure) noexcept;
+// cross one: the application object sets its failure report here, and
+// learns the window whose procedure it reached. Without a handler the
+// failure is only sounded.
+using FailureHandler = void (*)(HWND window, std::exception_ptr failure) noexcept;
 void SetFailureHandler(FailureHandler handler);
 
 // A window of a class of our own. Stores `this` at WM_NCCREATE and forwards

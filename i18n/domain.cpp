@@ -30,9 +30,17 @@ Text TDomain::CatalogPath(const Text& code) const {
 void TDomain::OpenMoFile() {
   Text candidate = SpecificFilename;
   if (candidate.empty()) {
-    candidate = CatalogPath(curlang);
-    if (!locator_.FileExists(candidate))
-      candidate = CatalogPath(curlang.substr(0, 2));
+    // The catalogs that the executable carries come first, with or without
+    // the region: anybody can drop a folder beside a download, and it must
+    // not rewrite what a signed executable says. The folder serves only the
+    // languages the executable does not carry.
+    const Text regional = CatalogPath(curlang);
+    const Text general = CatalogPath(curlang.substr(0, 2));
+    if (locator_.IsAppended(regional) || locator_.IsAppended(general)) {
+      candidate = locator_.IsAppended(regional) ? regional : general;
+    } else {
+      candidate = locator_.FileExists(regional) ? regional : general;
+    }
   }
   if (!locator_.FileExists(candidate)) {
     OpenHasFailedBefore = true;

@@ -32,6 +32,8 @@ class TFileLocator {
 
   // An appended catalog or a file on disk of that path.
   bool FileExists(const Text& path) const;
+  // A catalog of that path appended to the executable.
+  bool IsAppended(const Text& path) const { return Embedded(path) != nullptr; }
 
   // Opens the catalog of `path`, or shares the one already open at the same
   // file and offset; it is unmapped when its last holder lets go. Throws

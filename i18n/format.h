@@ -1,7 +1,13 @@
-// The formatting routine for message texts: %d, %u, %x (with an optional
-// precision such as %.8x, the minimum digit count), %s and %%. Arguments are
+// The formatting routine for message texts: %d, %u, %x, %s and %%, each
+// directive with an optional "-" (align left), a width (the least number of
+// characters, padded with blanks) and, for numbers, a precision (the least
+// number of digits, padded with zeros), as in %.8x or %-6d. Arguments are
 // taken in order; a directive without an argument or of an unknown kind is
 // copied as it stands.
+//
+// A format text may come from a catalog that anybody wrote, so a width or a
+// precision counts up to kLargestFormatWidth and no further: %.99999999999d
+// pads as %.64d does.
 #pragma once
 
 #include <initializer_list>
@@ -10,6 +16,8 @@
 #include "platform/text.h"
 
 namespace zephora {
+
+constexpr int kLargestFormatWidth = 64;
 
 class FormatArg {
  public:

@@ -160,8 +160,8 @@ Text ToHexText(unsigned long long value, int minDigits) {
     out += u"0123456789abcdef"[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  while (static_cast<int>(out.size()) < minDigits)
-    out += u'0';
+  if (static_cast<long long>(out.size()) < minDigits)
+    out.append(static_cast<size_t>(minDigits) - out.size(), u'0');
   std::reverse(out.begin(), out.end());
   return out;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ class TlsConnection {
   // Ends the session (close_notify when it is still sound); the TCP
   // connection stays open for its owner to close.
   void Close();
+  // The system's code behind the last TLS failure (TlsEngine::FailureCode),
+  // until Close.
+  [[nodiscard]] std::uint32_t FailureCode() const {
+    return engine_ != nullptr ? engine_->FailureCode() : 0;
+  }
 
  private:
   class Wire;

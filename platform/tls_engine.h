@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -50,7 +51,8 @@ class TlsEngine {
 
   // This platform's engine for a session with `host`, which it names in the
   // handshake (SNI) and checks the server's certificate against. Failures
-  // are TlsError codes.
+  // are TlsError codes; the engine is handed over on failure too, for its
+  // FailureCode.
   [[nodiscard]] static int Create(TlsWire& wire, const std::string& host, const TlsOptions& options,
                                   std::unique_ptr<TlsEngine>& engine);
 
@@ -64,6 +66,12 @@ class TlsEngine {
   [[nodiscard]] virtual int Write(const void* data, std::size_t size) = 0;
   // Tells the server that no more data follows (close_notify); best effort.
   virtual void Shutdown() = 0;
+  // The system's own code behind the last failure, so that support can tell
+  // an unknown root from a revoked or mis-named certificate: SChannel's
+  // SECURITY_STATUS, the chain's error bits or the SSL policy's error on
+  // Windows; OpenSSL's verification result or error code elsewhere. 0 when
+  // there is none, as for a failure of the wire.
+  virtual std::uint32_t FailureCode() const = 0;
 };
 
 }  // namespace zephora

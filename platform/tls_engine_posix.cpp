@@ -27,6 +27,7 @@ class OpenSslEngine : public TlsEngine {
   int Read(void* buffer, std::size_t size, std::size_t& done) override;
   int Write(const void* data, std::size_t size) override;
   void Shutdown() override;
+  std::uint32_t FailureCode() const override { return failureCode_; }
 
  private:
   static BIO_METHOD* WireMethod();
@@ -46,6 +47,7 @@ class OpenSslEngine : public TlsEngine {
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;
   int wireError_ = 0;  // the wire's failure behind the last call's
+  std::uint32_t failureCode_ = 0;
 };
 
 BIO_METHOD* OpenSslEngine::WireMethod() {
@@ -139,7 +141,8 @@ bool OpenSslEngine::Start(const std::string& host, const TlsOptions& options) {
 int OpenSslEngine::Failure(int result, bool handshake) {
   const int kind = SSL_get_error(ssl_, result);
   int reason = 0;
-  if (const unsigned long queued = ERR_peek_error(); ERR_GET_LIB(queued) == ERR_LIB_SSL)
+  const unsigned long queued = ERR_peek_error();
+  if (ERR_GET_LIB(queued) == ERR_LIB_SSL)
     reason = ERR_GET_REASON(queued);
   const long verified = SSL_get_verify_result(ssl_);
   const int wireError = wireError_;
@@ -149,6 +152,9 @@ int OpenSslEngine::Failure(int result, bool handshake) {
     return wireError;
   if (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE)
     return kTlsWouldBlock;
+  // The verification's result names a certificate problem; otherwise
+  // OpenSSL's error code, as its own messages print it.
+  failureCode_ = static_cast<std::uint32_t>(handshake && verified != X509_V_OK ? verified : queued);
   if (!handshake)
     return kTlsCutOff;
   switch (verified) {
@@ -216,12 +222,11 @@ void OpenSslEngine::Shutdown() {
 int TlsEngine::Create(TlsWire& wire, const std::string& host, const TlsOptions& options,
                       std::unique_ptr<TlsEngine>& engine) {
   auto created = std::make_unique<OpenSslEngine>(wire);
-  if (!created->Start(host, options)) {
-    ERR_clear_error();
-    return kTlsHandshakeFailed;
-  }
+  const bool started = created->Start(host, options);
+  ERR_clear_error();
+  // Kept on failure too, as the interface promises.
   engine = std::move(created);
-  return 0;
+  return started ? 0 : kTlsHandshakeFailed;
 }
 
 }  // namespace zephora

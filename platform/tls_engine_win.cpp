@@ -2,14 +2,18 @@
 // server's chain and name are checked here, against the Windows certificate
 // store (kept current by Windows Update) or, when a CA file is given, by a
 // chain engine whose only roots are that file's certificates.
+//
+// secur32.dll and crypt32.dll are not KnownDLLs, so they are loaded at first
+// use from System32 (system_library_win.h), never imported: Windows would
+// look for an imported one in the Downloads folder that SETUP.EXE runs from.
 // In this order: each of these headers needs the ones before it.
 #include <winsock2.h>
 
 #include <windows.h>
 
 #include <wincrypt.h>
-#define SECURITY_WIN32
-#include <security.h>
+
+#include "platform/sspi_win.h"
 // SCH_CREDENTIALS and TLS_PARAMETERS, which use UNICODE_STRING.
 #define SCHANNEL_USE_BLACKLISTS
 #include <subauth.h>
@@ -18,11 +22,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/system_library_win.h"
 #include "platform/tls_engine.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
@@ -38,24 +45,78 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
 constexpr std::size_t kInputSize = 4 * (16384 + 2048);
 constexpr std::size_t kLargestCaFile = 4 << 20;
 
+// crypt32.dll's functions for the CA file and the chain check, each named
+// as Windows names it.
+struct CertificateFunctions {
+  decltype(&::CertOpenStore) CertOpenStore = nullptr;
+  decltype(&::CertCloseStore) CertCloseStore = nullptr;
+  decltype(&::CertAddEncodedCertificateToStore) CertAddEncodedCertificateToStore = nullptr;
+  decltype(&::CryptStringToBinaryA) CryptStringToBinaryA = nullptr;
+  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
+  decltype(&::CertCreateCertificateChainEngine) CertCreateCertificateChainEngine = nullptr;
+  decltype(&::CertFreeCertificateChainEngine) CertFreeCertificateChainEngine = nullptr;
+  decltype(&::CertGetCertificateChain) CertGetCertificateChain = nullptr;
+  decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
+  decltype(&::CertVerifyTimeValidity) CertVerifyTimeValidity = nullptr;
+  decltype(&::CertVerifyCertificateChainPolicy) CertVerifyCertificateChainPolicy = nullptr;
+  HRESULT error = S_OK;  // why they are not all there
+};
+
+// Loaded once and kept for the life of the process.
+const CertificateFunctions& Crypt32() {
+  static const SystemLibrary library(L"crypt32.dll");
+  static const CertificateFunctions functions = [] {
+    CertificateFunctions found;
+    bool missing = false;
+    const auto find = [&missing](auto& function, const char* name) {
+      function = library.Find<std::remove_reference_t<decltype(function)>>(name);
+      missing = missing || function == nullptr;
+    };
+    find(found.CertOpenStore, "CertOpenStore");
+    find(found.CertCloseStore, "CertCloseStore");
+    find(found.CertAddEncodedCertificateToStore, "CertAddEncodedCertificateToStore");
+    find(found.CryptStringToBinaryA, "CryptStringToBinaryA");
+    find(found.CertFreeCertificateContext, "CertFreeCertificateContext");
+    find(found.CertCreateCertificateChainEngine, "CertCreateCertificateChainEngine");
+    find(found.CertFreeCertificateChainEngine, "CertFreeCertificateChainEngine");
+    find(found.CertGetCertificateChain, "CertGetCertificateChain");
+    find(found.CertFreeCertificateChain, "CertFreeCertificateChain");
+    find(found.CertVerifyTimeValidity, "CertVerifyTimeValidity");
+    find(found.CertVerifyCertificateChainPolicy, "CertVerifyCertificateChainPolicy");
+    if (missing) {
+      found.error = library.Error() != 0 ? HRESULT_FROM_WIN32(library.Error())
+                                         : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    }
+    return found;
+  }();
+  return functions;
+}
+
+// The owners below hold only what these functions made, so they are there.
 void CloseStore(HCERTSTORE store) noexcept {
-  CertCloseStore(store, 0);
+  Crypt32().CertCloseStore(store, 0);
 }
 void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
-  CertFreeCertificateContext(certificate);
+  Crypt32().CertFreeCertificateContext(certificate);
+}
+void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
+  Crypt32().CertFreeCertificateChain(chain);
+}
+void FreeChainEngine(HCERTCHAINENGINE engine) noexcept {
+  Crypt32().CertFreeCertificateChainEngine(engine);
 }
 using unique_store = unique_handle<handle_traits::NullInvalid<HCERTSTORE, CloseStore>>;
 using unique_certificate =
     unique_handle<handle_traits::NullInvalid<PCCERT_CONTEXT, FreeCertificate>>;
-using unique_chain =
-    unique_handle<handle_traits::NullInvalid<PCCERT_CHAIN_CONTEXT, CertFreeCertificateChain>>;
+using unique_chain = unique_handle<handle_traits::NullInvalid<PCCERT_CHAIN_CONTEXT, FreeChain>>;
 using unique_chain_engine =
-    unique_handle<handle_traits::NullInvalid<HCERTCHAINENGINE, CertFreeCertificateChainEngine>>;
+    unique_handle<handle_traits::NullInvalid<HCERTCHAINENGINE, FreeChainEngine>>;
 
 // The certificates of a PEM file in a memory store; none when the file
 // cannot be read, which leaves nothing trusted.
 unique_store LoadCaFile(const Text& path) {
-  unique_store store(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+  const CertificateFunctions& crypt32 = Crypt32();
+  unique_store store(crypt32.CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
   File file;
   if (!store || file.Open(path, FileMode::ReadShareRead) != 0)
     return store;
@@ -73,13 +134,13 @@ unique_store LoadCaFile(const Text& path) {
       break;
     const DWORD length = static_cast<DWORD>(end + kEnd.size() - at);
     DWORD size = 0;
-    if (CryptStringToBinaryA(pem.data() + at, length, CRYPT_STRING_BASE64HEADER, nullptr, &size,
-                             nullptr, nullptr)) {
+    if (crypt32.CryptStringToBinaryA(pem.data() + at, length, CRYPT_STRING_BASE64HEADER, nullptr,
+                                     &size, nullptr, nullptr)) {
       std::vector<BYTE> der(size);
-      if (CryptStringToBinaryA(pem.data() + at, length, CRYPT_STRING_BASE64HEADER, der.data(),
-                               &size, nullptr, nullptr)) {
-        CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(), size,
-                                         CERT_STORE_ADD_ALWAYS, nullptr);
+      if (crypt32.CryptStringToBinaryA(pem.data() + at, length, CRYPT_STRING_BASE64HEADER,
+                                       der.data(), &size, nullptr, nullptr)) {
+        crypt32.CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(), size,
+                                                 CERT_STORE_ADD_ALWAYS, nullptr);
       }
     }
     at = end + kEnd.size();
@@ -92,9 +153,9 @@ class SChannelEngine : public TlsEngine {
   explicit SChannelEngine(TlsWire& wire) : wire_(wire), input_(kInputSize) {}
   ~SChannelEngine() override {
     if (haveContext_)
-      DeleteSecurityContext(&context_);
+      sspi_->DeleteSecurityContext(&context_);
     if (haveCredentials_)
-      FreeCredentialsHandle(&credentials_);
+      sspi_->FreeCredentialsHandle(&credentials_);
   }
   SChannelEngine(const SChannelEngine&) = delete;
   SChannelEngine& operator=(const SChannelEngine&) = delete;
@@ -104,6 +165,7 @@ class SChannelEngine : public TlsEngine {
   int Read(void* buffer, std::size_t size, std::size_t& done) override;
   int Write(const void* data, std::size_t size) override;
   void Shutdown() override;
+  std::uint32_t FailureCode() const override { return failureCode_; }
 
  private:
   bool AcquireCredentials();
@@ -121,8 +183,14 @@ class SChannelEngine : public TlsEngine {
     if (start_ == end_)
       start_ = end_ = 0;
   }
+  // `error`, remembering the system's code behind it for the message.
+  int Fail(int error, std::uint32_t code) {
+    failureCode_ = code;
+    return error;
+  }
 
   TlsWire& wire_;
+  const SecurityFunctionTableW* sspi_ = nullptr;
   std::wstring host_;
   unique_store roots_;
   unique_chain_engine chainEngine_;
@@ -130,6 +198,7 @@ class SChannelEngine : public TlsEngine {
   CtxtHandle context_{};
   bool haveCredentials_ = false;
   bool haveContext_ = false;
+  ULONG request_ = kContextRequest;
   DWORD protocol_ = 0;
   SecPkgContext_StreamSizes sizes_{};
   std::vector<char> input_;  // received, not yet used: [start_, end_)
@@ -139,6 +208,7 @@ class SChannelEngine : public TlsEngine {
   std::size_t plainStart_ = 0;
   std::vector<char> output_;
   bool closed_ = false;
+  std::uint32_t failureCode_ = 0;
 };
 
 bool SChannelEngine::AcquireCredentials() {
@@ -153,10 +223,12 @@ bool SChannelEngine::AcquireCredentials() {
   current.dwFlags = kFlags;
   current.cTlsParameters = 1;
   current.pTlsParameters = &parameters;
+  SECURITY_STATUS status = SEC_E_OK;
   auto acquire = [&](void* data) {
-    return AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W),
-                                     SECPKG_CRED_OUTBOUND, nullptr, data, nullptr, nullptr,
-                                     &credentials_, nullptr) == SEC_E_OK;
+    status = sspi_->AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W),
+                                              SECPKG_CRED_OUTBOUND, nullptr, data, nullptr, nullptr,
+                                              &credentials_, nullptr);
+    return status == SEC_E_OK;
   };
   if (acquire(&current))
     return haveCredentials_ = true;
@@ -165,10 +237,18 @@ bool SChannelEngine::AcquireCredentials() {
   older.dwVersion = SCHANNEL_CRED_VERSION;
   older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
   older.dwFlags = kFlags;
-  return haveCredentials_ = acquire(&older);
+  haveCredentials_ = acquire(&older);
+  failureCode_ = static_cast<std::uint32_t>(status);
+  return haveCredentials_;
 }
 
 int SChannelEngine::Start(const std::string& host, const TlsOptions& options) {
+  HRESULT error = S_OK;
+  sspi_ = SspiFunctions(error);
+  if (sspi_ == nullptr)
+    return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(error));
+  if (const HRESULT missing = Crypt32().error; FAILED(missing))
+    return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(missing));
   host_ = ToWide(FromUtf8(host));
   if (!options.caFile.empty()) {
     roots_ = LoadCaFile(options.caFile);
@@ -179,8 +259,8 @@ int SChannelEngine::Start(const std::string& host, const TlsOptions& options) {
                     sizeof config.hExclusiveTrustedPeople;
     config.hExclusiveRoot = roots_.get();
     HCERTCHAINENGINE engine = nullptr;
-    if (!roots_ || !CertCreateCertificateChainEngine(&config, &engine))
-      return kTlsUntrusted;
+    if (!roots_ || !Crypt32().CertCreateCertificateChainEngine(&config, &engine))
+      return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
     chainEngine_.reset(engine);
   }
   return AcquireCredentials() ? 0 : kTlsHandshakeFailed;
@@ -208,7 +288,7 @@ int SChannelEngine::SendToken(SecBuffer& token) {
   if (token.pvBuffer != nullptr) {
     if (token.cbBuffer > 0)
       error = wire_.Send(token.pvBuffer, token.cbBuffer);
-    FreeContextBuffer(token.pvBuffer);
+    sspi_->FreeContextBuffer(token.pvBuffer);
     token.pvBuffer = nullptr;
   }
   return error;
@@ -229,8 +309,8 @@ int SChannelEngine::Negotiate() {
     SecBuffer out[1] = {{0, SECBUFFER_TOKEN, nullptr}};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, out};
     ULONG attributes = 0;
-    const SECURITY_STATUS status = InitializeSecurityContextW(
-        &credentials_, haveContext_ ? &context_ : nullptr, host_.data(), kContextRequest, 0, 0,
+    const SECURITY_STATUS status = sspi_->InitializeSecurityContextW(
+        &credentials_, haveContext_ ? &context_ : nullptr, host_.data(), request_, 0, 0,
         haveContext_ ? &inDesc : nullptr, 0, haveContext_ ? nullptr : &context_, &outDesc,
         &attributes, nullptr);
     if (!haveContext_ && !FAILED(status))
@@ -247,15 +327,26 @@ int SChannelEngine::Negotiate() {
     // Sent even on failure: it may be the alert that tells the server why.
     const int sendError = SendToken(out[0]);
     if (FAILED(status))
-      return kTlsHandshakeFailed;
+      return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(status));
     if (sendError != 0)
       return sendError;
+    if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
+      // The server asks for a client certificate, which this program has
+      // none of. As Schannel's documentation describes, the handshake goes
+      // on without one, on the same input, which SChannel has not taken;
+      // the server decides whether that will do. A second time would go
+      // round for ever.
+      if ((request_ & ISC_REQ_USE_SUPPLIED_CREDS) != 0)
+        return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(status));
+      request_ |= ISC_REQ_USE_SUPPLIED_CREDS;
+      continue;
+    }
     if (in[0].cbBuffer > 0)
       KeepExtra(in[1].BufferType == SECBUFFER_EXTRA ? &in[1] : nullptr);
     if (status == SEC_E_OK)
       return 0;
     if (status != SEC_I_CONTINUE_NEEDED)
-      return kTlsHandshakeFailed;  // e.g. the server asks for a client certificate
+      return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(status));
     if (start_ == end_) {
       bool ended = false;
       if (const int error = fill(ended))
@@ -267,11 +358,12 @@ int SChannelEngine::Negotiate() {
 }
 
 int SChannelEngine::CheckServer() {
+  const CertificateFunctions& crypt32 = Crypt32();
   PCCERT_CONTEXT received = nullptr;
-  if (QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) != SEC_E_OK ||
-      received == nullptr) {
-    return kTlsUntrusted;
-  }
+  const SECURITY_STATUS queried =
+      sspi_->QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received);
+  if (queried != SEC_E_OK || received == nullptr)
+    return Fail(kTlsUntrusted, static_cast<std::uint32_t>(queried));
   const unique_certificate certificate(received);
 
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
@@ -281,26 +373,29 @@ int SChannelEngine::CheckServer() {
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT built = nullptr;
-  if (!CertGetCertificateChain(chainEngine_.get(), received, nullptr, received->hCertStore,
-                               &chainPara, 0, nullptr, &built)) {
-    return kTlsUntrusted;
+  if (!crypt32.CertGetCertificateChain(chainEngine_.get(), received, nullptr, received->hCertStore,
+                                       &chainPara, 0, nullptr, &built)) {
+    return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
   }
   const unique_chain chain(built);
 
   // The chain's own status first: Wine's SSL policy passes a partial chain.
+  // Its bits are the code support sees (CERT_TRUST_IS_UNTRUSTED_ROOT,
+  // CERT_TRUST_IS_REVOKED, ...).
   const DWORD trust = built->TrustStatus.dwErrorStatus;
   if ((trust & ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
-    return kTlsUntrusted;
+    return Fail(kTlsUntrusted, trust);
   if (trust != 0) {
     const CERT_SIMPLE_CHAIN* simple = built->rgpChain[0];
     for (DWORD i = 0; i < simple->cElement; ++i) {
       const CERT_CHAIN_ELEMENT* element = simple->rgpElement[i];
       if (element->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_TIME_VALID)
-        return CertVerifyTimeValidity(nullptr, element->pCertContext->pCertInfo) < 0
-                   ? kTlsNotYetValid
-                   : kTlsExpired;
+        return Fail(crypt32.CertVerifyTimeValidity(nullptr, element->pCertContext->pCertInfo) < 0
+                        ? kTlsNotYetValid
+                        : kTlsExpired,
+                    trust);
     }
-    return kTlsExpired;
+    return Fail(kTlsExpired, trust);
   }
 
   HTTPSPolicyCallbackData ssl{};
@@ -312,17 +407,17 @@ int SChannelEngine::CheckServer() {
   policy.pvExtraPolicyPara = &ssl;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, built, &policy, &status))
-    return kTlsUntrusted;
+  if (!crypt32.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, built, &policy, &status))
+    return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
   switch (static_cast<HRESULT>(status.dwError)) {
     case S_OK:
       return 0;
     case CERT_E_CN_NO_MATCH:
-      return kTlsOtherHost;
+      return Fail(kTlsOtherHost, status.dwError);
     case CERT_E_EXPIRED:
-      return kTlsExpired;
+      return Fail(kTlsExpired, status.dwError);
     default:
-      return kTlsUntrusted;
+      return Fail(kTlsUntrusted, status.dwError);
   }
 }
 
@@ -330,14 +425,20 @@ int SChannelEngine::Handshake() {
   if (const int error = Negotiate())
     return error;
   SecPkgContext_ConnectionInfo info{};
-  if (QueryContextAttributesW(&context_, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
-    return kTlsHandshakeFailed;
+  if (const SECURITY_STATUS status =
+          sspi_->QueryContextAttributesW(&context_, SECPKG_ATTR_CONNECTION_INFO, &info);
+      status != SEC_E_OK) {
+    return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(status));
+  }
   // Not only what was asked for: what was agreed.
   protocol_ = info.dwProtocol;
   if ((protocol_ & kProtocols) == 0)
-    return kTlsNoCommonVersion;
-  if (QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
-    return kTlsHandshakeFailed;
+    return Fail(kTlsNoCommonVersion, protocol_);
+  if (const SECURITY_STATUS status =
+          sspi_->QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
+      status != SEC_E_OK) {
+    return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(status));
+  }
   output_.resize(sizes_.cbHeader + sizes_.cbMaximumMessage + sizes_.cbTrailer);
   return CheckServer();
 }
@@ -363,7 +464,7 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
           {0, SECBUFFER_EMPTY, nullptr},
       };
       SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-      const SECURITY_STATUS status = DecryptMessage(&context_, &desc, 0, nullptr);
+      const SECURITY_STATUS status = sspi_->DecryptMessage(&context_, &desc, 0, nullptr);
       if (status == SEC_E_OK || status == SEC_I_RENEGOTIATE || status == SEC_I_CONTEXT_EXPIRED) {
         const SecBuffer* extra = nullptr;
         for (const SecBuffer& b : buffers) {
@@ -384,10 +485,11 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
         closed_ = status == SEC_I_CONTEXT_EXPIRED || (status == SEC_E_OK && alert && done == 0);
         if (status == SEC_I_RENEGOTIATE) {
           // TLS 1.3 reports its messages after the handshake (session
-          // tickets, key updates) so. A TLS 1.2 renegotiation could bring
+          // tickets, key updates) so; InitializeSecurityContext takes the
+          // bytes that follow them. A TLS 1.2 renegotiation could bring
           // another certificate mid-download: refused.
           if ((protocol_ & SP_PROT_TLS1_3_CLIENT) == 0)
-            return kTlsCutOff;
+            return Fail(kTlsCutOff, static_cast<std::uint32_t>(status));
           if (const int error = Negotiate())
             return error;
         }
@@ -396,7 +498,7 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
         continue;
       }
       if (status != SEC_E_INCOMPLETE_MESSAGE)
-        return kTlsCutOff;
+        return Fail(kTlsCutOff, static_cast<std::uint32_t>(status));
     }
     bool ended = false;
     if (const int error = Fill(ended))
@@ -419,8 +521,10 @@ int SChannelEngine::Write(const void* data, std::size_t size) {
         {0, SECBUFFER_EMPTY, nullptr},
     };
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-    if (EncryptMessage(&context_, 0, &desc, 0) != SEC_E_OK)
-      return kTlsCutOff;
+    if (const SECURITY_STATUS status = sspi_->EncryptMessage(&context_, 0, &desc, 0);
+        status != SEC_E_OK) {
+      return Fail(kTlsCutOff, static_cast<std::uint32_t>(status));
+    }
     const std::size_t record = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
     if (const int error = wire_.Send(header, record))
       return error;
@@ -434,13 +538,13 @@ void SChannelEngine::Shutdown() {
   DWORD type = SCHANNEL_SHUTDOWN;
   SecBuffer control{sizeof type, SECBUFFER_TOKEN, &type};
   SecBufferDesc controlDesc{SECBUFFER_VERSION, 1, &control};
-  if (ApplyControlToken(&context_, &controlDesc) != SEC_E_OK)
+  if (sspi_->ApplyControlToken(&context_, &controlDesc) != SEC_E_OK)
     return;
   SecBuffer out[1] = {{0, SECBUFFER_TOKEN, nullptr}};
   SecBufferDesc outDesc{SECBUFFER_VERSION, 1, out};
   ULONG attributes = 0;
-  InitializeSecurityContextW(&credentials_, &context_, host_.data(), kContextRequest, 0, 0, nullptr,
-                             0, nullptr, &outDesc, &attributes, nullptr);
+  sspi_->InitializeSecurityContextW(&credentials_, &context_, host_.data(), request_, 0, 0, nullptr,
+                                    0, nullptr, &outDesc, &attributes, nullptr);
   SendToken(out[0]);
 }
 
@@ -449,10 +553,10 @@ void SChannelEngine::Shutdown() {
 int TlsEngine::Create(TlsWire& wire, const std::string& host, const TlsOptions& options,
                       std::unique_ptr<TlsEngine>& engine) {
   auto created = std::make_unique<SChannelEngine>(wire);
-  if (const int error = created->Start(host, options))
-    return error;
+  const int error = created->Start(host, options);
+  // Kept on failure too, for the code behind it.
   engine = std::move(created);
-  return 0;
+  return error;
 }
 
 }  // namespace zephora

@@ -160,14 +160,27 @@ TEST_F(Wizard, IsAFixedCentredWhiteDialogOfTheDesignSize) {
 }
 
 TEST_F(Wizard, ScalesItsDesignToTheScreenResolution) {
-  for (UINT dpi : {form->Dpi(), 144u, 120u}) {
-    RECT suggested{10, 10, 20, 20};
+  const UINT systemDpi = form->Dpi();
+  for (UINT dpi : {systemDpi, 144u, 120u}) {
+    // As Windows moves the window to a screen of that resolution: it asks
+    // for the size there, then suggests a rectangle of that size.
+    SIZE size{};
+    SendMessageW(form->Handle(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size));
+    RECT suggested{10, 10, 10 + size.cx, 10 + size.cy};
     SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                  reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(form->Dpi(), dpi);
-    RECT client = ClientRectOf(form->Handle());
-    EXPECT_EQ(client.right, Scale(700, dpi)) << dpi;
-    EXPECT_EQ(client.bottom, Scale(513, dpi)) << dpi;
+    RECT frame{};
+    GetWindowRect(form->Handle(), &frame);
+    EXPECT_EQ(frame.right - frame.left, size.cx) << dpi;
+    EXPECT_EQ(frame.bottom - frame.top, size.cy) << dpi;
+    // Wine draws the frame at the system's resolution whatever the
+    // window's, so the client area has the design's size at that one only.
+    if (dpi == systemDpi) {
+      RECT client = ClientRectOf(form->Handle());
+      EXPECT_EQ(client.right, Scale(700, dpi)) << dpi;
+      EXPECT_EQ(client.bottom, Scale(513, dpi)) << dpi;
+    }
     ExpectRect(form->btNEXT.Handle(), RECT{596, 10, 694, 43}, dpi);
     const RECT drive = RectInParent(form->InstallDrive->Handle());
     EXPECT_EQ(drive.left, Scale(21, dpi));
@@ -611,7 +624,7 @@ TEST_F(Wizard, ErrorBoxButtonIsALibraryText) {
   const Text before = DefaultInstance()->GetCurrentLanguage();
   UseLanguage(u"zz");
   DialogAnswerer answerer(L"#32770", {VK_RETURN});
-  ErrorDialog(u"Fout");
+  ErrorDialog(form->Handle(), u"Fout");
   const SeenDialog& seen = answerer.Result();
   UseLanguage(before);
   ASSERT_TRUE(seen.found);
@@ -649,7 +662,7 @@ TEST_F(Wizard, WaitCursorCoversTheWindow) {
 
 TEST_F(Wizard, ErrorBoxIsCaptionedWithTheApplicationTitle) {
   DialogAnswerer answerer(L"#32770", {VK_RETURN});
-  ErrorDialog(u"Socket Error # 10061\r\nConnection refused");
+  ErrorDialog(form->Handle(), u"Socket Error # 10061\r\nConnection refused");
   const SeenDialog& seen = answerer.Result();
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
@@ -660,6 +673,35 @@ TEST_F(Wizard, ErrorBoxIsCaptionedWithTheApplicationTitle) {
     textShown = textShown || child.text == L"Socket Error # 10061\r\nConnection refused";
   }
   EXPECT_TRUE(textShown);
+}
+
+// A second top-level window of the thread, activated over the wizard.
+unique_hwnd ActivateAnotherWindow() {
+  unique_hwnd other(CreateWindowExW(0, L"STATIC", L"another window",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr));
+  SetActiveWindow(other.get());
+  return other;
+}
+
+// The question and the error box took their owner from GetActiveWindow():
+// whichever window of the thread was activated last, which need not be the
+// wizard, and which would then be disabled in its place, or go away while
+// the box waits for an answer.
+TEST_F(Wizard, RegressionDialogsAreOwnedByTheWizardNotByTheActiveWindow) {
+  const unique_hwnd other = ActivateAnotherWindow();
+  ASSERT_EQ(GetActiveWindow(), other.get());
+  DialogAnswerer question(kConfirmDialogClass, {VK_ESCAPE});
+  form->btCANCELClick();
+  ASSERT_TRUE(question.Result().found);
+  EXPECT_EQ(question.Result().owner, form->Handle());
+
+  SetActiveWindow(other.get());
+  ASSERT_EQ(GetActiveWindow(), other.get());
+  DialogAnswerer error(L"#32770", {VK_RETURN});
+  form->ShowEndPage(kAbort, u"Fout");
+  ASSERT_TRUE(error.Result().found);
+  EXPECT_EQ(error.Result().owner, form->Handle());
 }
 
 // A window whose handler fails, as a button handler may.
@@ -702,6 +744,17 @@ TEST(FailureReport, AnExceptionInAHandlerIsReportedAndTheWindowKeepsRunning) {
   }
   EXPECT_EQ(window.handled, 2);
   EXPECT_TRUE(IsWindow(window.Handle()));
+}
+
+TEST(FailureReport, RegressionIsOwnedByTheWindowWhoseHandlerFailed) {
+  TApplication application(ExecutablePath());
+  FailingWindow window;
+  const unique_hwnd other = ActivateAnotherWindow();
+  ASSERT_EQ(GetActiveWindow(), other.get());
+  DialogAnswerer answerer(L"#32770", {VK_RETURN});
+  SendMessageW(window.Handle(), WM_APP, 0, 0);
+  ASSERT_TRUE(answerer.Result().found);
+  EXPECT_EQ(answerer.Result().owner, window.Handle());
 }
 
 }  // namespace

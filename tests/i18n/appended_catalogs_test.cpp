@@ -20,6 +20,11 @@ std::filesystem::path MakeExecutable(const test::TempDir& dir, size_t lead) {
   return path;
 }
 
+// SETUP.EXE of `folder`, carrying `catalogs` appended.
+void CarryCatalogs(const test::ProgramFolder& folder, const std::vector<BundledCatalog>& catalogs) {
+  test::WriteFile(folder.Path() / "SETUP.EXE", "MZ" + BuildCatalogBundle(catalogs));
+}
+
 TEST(AppendedCatalogs, MarkerAcrossABlockBoundaryIsFound) {
   for (size_t lead : {size_t{1000}, size_t{99990}, size_t{199999 - 38}}) {
     test::TempDir dir;
@@ -48,13 +53,48 @@ TEST(AppendedCatalogs, TranslateLikeCatalogsOnDisk) {
 
 TEST(AppendedCatalogs, FolderBesideTheExecutableServesTheOtherLanguages) {
   test::ProgramFolder folder;
-  test::WriteFile(folder.Path() / "SETUP.EXE",
-                  "MZ" + BuildCatalogBundle({{kRelative, test::CatalogBytes("basic-le.mo")}}));
+  CarryCatalogs(folder, {{kRelative, test::CatalogBytes("basic-le.mo")}});
   folder.Install("de", "many.mo");
   folder.Install("nl", "nl_BE.mo");  // the appended catalog of the same path wins
   const auto layer = test::StartLayer(folder, u"de_DE");
   EXPECT_EQ(_(u"key0010"), u"value0010");
   UseLanguage(u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
+// A catalog for nl_BE dropped beside the download, one text changed, was
+// found before the Dutch catalog that the executable carries, and so it
+// rewrote the texts of every Belgian Dutch user.
+TEST(AppendedCatalogs, RegressionPlantedRegionalCatalogKeepsTheCarriedTexts) {
+  test::ProgramFolder folder;
+  CarryCatalogs(folder, {{kRelative, test::CatalogBytes("basic-le.mo")}});
+  folder.Install("nl_BE", "nl_BE.mo");
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+  UseLanguage(u"nl");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+  EXPECT_TRUE(test::MessageBoxes::shown.empty());
+}
+
+TEST(AppendedCatalogs, CarriedRegionalCatalogComesBeforeTheCarriedLanguage) {
+  test::ProgramFolder folder;
+  CarryCatalogs(folder,
+                {{kRelative, test::CatalogBytes("basic-le.mo")},
+                 {"locale\\nl_BE\\LC_MESSAGES\\default.mo", test::CatalogBytes("nl_BE.mo")}});
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET (BE)");
+  UseLanguage(u"nl_NL");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
+}
+
+TEST(AppendedCatalogs, FolderServesARegionOfALanguageNotCarried) {
+  test::ProgramFolder folder;
+  CarryCatalogs(folder, {{"locale\\de\\LC_MESSAGES\\default.mo", test::CatalogBytes("many.mo")}});
+  folder.Install("nl_BE", "nl_BE.mo");
+  folder.Install("nl", "basic-le.mo");
+  const auto layer = test::StartLayer(folder, u"nl_BE");
+  EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET (BE)");
+  UseLanguage(u"nl_NL");
   EXPECT_EQ(_(u"WAARSCHUWING"), u"OPGELET");
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Checks every catalog locale/<language>.po against the message template:
 msgfmt accepts it with --check, every template entry is translated (every
-form of a text with a plural) and none is fuzzy, its header names its language, its plural forms and UTF-8, its line
-breaks follow the translation layer's rules, and the access keys of each
-dialog's buttons stay apart.
+form of a text with a plural) and none is fuzzy, its header names its
+language, its plural forms and UTF-8, its line breaks follow the translation
+layer's rules, the access keys of each dialog's buttons stay apart, and every
+translation has the placeholders of its source text, none wider than the
+formatting routine allows.
 
 Usage: check_catalogs.py LOCALE-FOLDER"""
 import pathlib
@@ -13,6 +15,14 @@ import sys
 
 # The buttons that share a dialog: their access keys must differ.
 DIALOGS = [["&Yes", "&No"], ["OK"]]
+
+# The formatting routine (i18n/format.h, kLargestFormatWidth) counts a width
+# or precision only up to this.
+LARGEST_FORMAT_WIDTH = 64
+# A directive as the formatting routine reads it: "%%", or "%", an optional
+# "-", a width, an optional precision and the kind, which may be missing or
+# one the routine does not know.
+DIRECTIVE = re.compile(r"%(?:%|-?(\d*)(?:\.(\d*))?(.?))", re.S)
 
 failures = []
 
@@ -66,6 +76,26 @@ def access_key(text):
     return keys[0].lower() if len(keys) == 1 else None
 
 
+def placeholders(text):
+    """The directives of a text as (kind, width, precision), "%%" left out."""
+    return [(m[3], int(m[1] or 0), int(m[2] or 0)) for m in DIRECTIVE.finditer(text)
+            if m[0] != "%%"]
+
+
+def check_placeholders(catalog, pairs):
+    """Each translation (each form of a plural one) formats its arguments as its
+    source text does: the same kinds in the same order, and no width or
+    precision beyond the routine's cap (msgfmt --check accepts %.99999999999d)."""
+    for msgid, msgstr in pairs:
+        source, translated = placeholders(msgid), placeholders(msgstr)
+        if [p[0] for p in translated] != [p[0] for p in source]:
+            fail(catalog, f"{msgid!r}: {msgstr!r} has other placeholders than its source")
+        for kind, width, precision in translated:
+            if max(width, precision) > LARGEST_FORMAT_WIDTH:
+                fail(catalog, f"{msgid!r}: {msgstr!r} asks for more than "
+                     f"{LARGEST_FORMAT_WIDTH} characters in a %{kind}")
+
+
 def check(catalog, template):
     checked = subprocess.run(["msgfmt", "--check", "--statistics", "-o", "/dev/null", catalog],
                              capture_output=True, text=True)
@@ -111,6 +141,16 @@ def check(catalog, template):
                 fail(catalog, f"{entry['msgid']!r}: form {number} is not translated")
             elif "\r" in form or form.count("\n") != source.count("\n"):
                 fail(catalog, f"{entry['msgid']!r}: form {number} breaks the lines differently")
+    pairs = []
+    for entry in entries:
+        if not entry["msgid"] or "fuzzy" in entry["flags"]:
+            continue
+        if "msgid_plural" in entry:
+            pairs += [(entry["msgid"] if number == 0 else entry["msgid_plural"], form)
+                      for number, form in enumerate(entry["forms"])]
+        else:
+            pairs.append((entry["msgid"], entry["msgstr"]))
+    check_placeholders(catalog, pairs)
     for buttons in DIALOGS:
         keys = [access_key(translations.get(b, "")) for b in buttons if "&" in b]
         if None in keys or len(set(keys)) != len(keys):

@@ -18,6 +18,18 @@ std::filesystem::path SourcePath(const std::string& relative);
 
 Text ToText(const std::filesystem::path& path);
 
+// What the system's own library says differs between Windows and the native
+// build (a TLS failure's code): the one for this build.
+constexpr const char16_t* OnWindowsElse(const char16_t* windows, const char16_t* elsewhere) {
+#ifdef _WIN32
+  (void)elsewhere;
+  return windows;
+#else
+  (void)windows;
+  return elsewhere;
+#endif
+}
+
 // A fresh, empty folder that is removed with everything in it at the end.
 class TempDir {
  public:

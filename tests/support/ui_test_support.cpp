@@ -81,6 +81,21 @@ BOOL CALLBACK RecordChild(HWND window, LPARAM data) {
       GetObjectW(reinterpret_cast<HFONT>(font), sizeof logical, &logical) != 0) {
     child.fontHeight = logical.lfHeight;
   }
+  DWORD_PTR icon = 0;
+  ICONINFO iconInfo{};
+  BITMAP bitmap{};
+  if (_wcsicmp(child.className.c_str(), L"Static") == 0) {
+    if ((GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageTimeoutW(window, STM_GETICON, 0, 0, SMTO_BLOCK, 5000, &icon) && icon != 0 &&
+        GetIconInfo(reinterpret_cast<HICON>(icon), &iconInfo)) {
+      HBITMAP shape = iconInfo.hbmColor != nullptr ? iconInfo.hbmColor : iconInfo.hbmMask;
+      if (GetObjectW(shape, sizeof bitmap, &bitmap) != 0)
+        child.iconWidth = bitmap.bmWidth;
+      if (iconInfo.hbmColor != nullptr)
+        DeleteObject(iconInfo.hbmColor);
+      DeleteObject(iconInfo.hbmMask);
+    }
+  }
   seen->children.push_back(child);
   return TRUE;
 }
@@ -113,6 +128,7 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   }
   seen_.found = true;
   seen_.window = search.found;
+  seen_.owner = GetWindow(search.found, GW_OWNER);
   seen_.caption = WindowText(search.found);
   EnumChildWindows(search.found, &RecordChild, reinterpret_cast<LPARAM>(&seen_));
   for (UINT key : keys) {

@@ -29,11 +29,15 @@ struct SeenChild {
   // The character height of its font (negative, as LOGFONT has it); 0 when
   // it has no font of its own.
   int fontHeight = 0;
+  // The width of the icon an icon label shows; 0 for other controls, or
+  // when it has none.
+  int iconWidth = 0;
 };
 
 struct SeenDialog {
   bool found = false;
   HWND window = nullptr;
+  HWND owner = nullptr;
   std::wstring caption;
   std::vector<SeenChild> children;
   // The child with that id, or an empty record.

@@ -21,6 +21,10 @@ class Connection : public IByteStream {
   [[nodiscard]] bool IsOpen() const { return tcp_.IsOpen(); }
   [[nodiscard]] bool PeerClosed();
   void Close();
+  // The system's code behind the last TLS failure, 0 for none; until Close.
+  [[nodiscard]] std::uint32_t TlsFailureCode() const {
+    return tls_ != nullptr ? tls_->FailureCode() : 0;
+  }
 
   int Read(void* buffer, std::size_t size, std::size_t& done) override;
   int Write(const void* data, std::size_t size) override;

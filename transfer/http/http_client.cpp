@@ -62,6 +62,7 @@ void THttpClient::Disconnect() {
 }
 
 void THttpClient::Fail(const ReplyStatus& status) {
+  const std::uint32_t tlsCode = connection_.TlsFailureCode();
   // Whatever broke, the connection is in no state to carry another request.
   Disconnect();
   switch (status.failure) {
@@ -76,7 +77,7 @@ void THttpClient::Fail(const ReplyStatus& status) {
     case ReplyFailure::BadChunkSize:
       throw Exception(LoadResString(http::SInvalidChunkSize));
     case ReplyFailure::Socket:
-      throw Exception(http::ConnectionErrorMessage(status.code));
+      throw Exception(http::ConnectionErrorMessage(status.code, tlsCode));
     case ReplyFailure::System:
     case ReplyFailure::None:
       break;
@@ -91,8 +92,9 @@ void THttpClient::Open(const http::Url& url, const Route& route) {
     if (route.viaProxy)
       OpenTunnel(route.tlsServer);
     if (const int error = connection_.StartTls(url.host, TlsOptions{CaFile})) {
+      const std::uint32_t tlsCode = connection_.TlsFailureCode();
       Disconnect();
-      throw Exception(http::ConnectionErrorMessage(error));
+      throw Exception(http::ConnectionErrorMessage(error, tlsCode));
     }
   }
   connected_ = route;

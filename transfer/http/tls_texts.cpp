@@ -38,25 +38,40 @@ const ResStringRec STlsHandshakeFailed{&kModule, kHandshakeFailedText};
 const ResStringRec STlsNoCommonVersion{&kModule, kNoCommonVersionText};
 const ResStringRec STlsCutOff{&kModule, kCutOffText};
 
-Text ConnectionErrorMessage(int code) {
+namespace {
+
+const ResStringRec* TlsText(int code) {
   switch (code) {
     case kTlsUntrusted:
-      return LoadResString(SCertificateUntrusted);
+      return &SCertificateUntrusted;
     case kTlsExpired:
-      return LoadResString(SCertificateExpired);
+      return &SCertificateExpired;
     case kTlsNotYetValid:
-      return LoadResString(SCertificateNotYetValid);
+      return &SCertificateNotYetValid;
     case kTlsOtherHost:
-      return LoadResString(SCertificateOtherHost);
+      return &SCertificateOtherHost;
     case kTlsHandshakeFailed:
-      return LoadResString(STlsHandshakeFailed);
+      return &STlsHandshakeFailed;
     case kTlsNoCommonVersion:
-      return LoadResString(STlsNoCommonVersion);
+      return &STlsNoCommonVersion;
     case kTlsCutOff:
-      return LoadResString(STlsCutOff);
+      return &STlsCutOff;
     default:
-      return SocketErrorMessage(code);
+      return nullptr;
   }
+}
+
+}  // namespace
+
+Text ConnectionErrorMessage(int code, std::uint32_t systemCode) {
+  const ResStringRec* text = TlsText(code);
+  if (text == nullptr)
+    return SocketErrorMessage(code);
+  // The code is for support, as Windows writes it; the catalogs translate
+  // only the text before it.
+  if (systemCode == 0)
+    return LoadResString(*text);
+  return LoadResString(*text) + u" (0x" + AsciiUpper(ToHexText(systemCode, 8)) + u")";
 }
 
 }  // namespace zephora::http

@@ -2,6 +2,8 @@
 // any of them, so code reaches them only through the translation layer.
 #pragma once
 
+#include <cstdint>
+
 #include "i18n/resource_strings.h"
 #include "platform/text.h"
 
@@ -16,7 +18,9 @@ extern const ResStringRec STlsNoCommonVersion;
 extern const ResStringRec STlsCutOff;
 
 // The message for a failure of the connection: a TLS failure's own text,
-// or "Socket Error # <code>" and the Winsock number's text.
-Text ConnectionErrorMessage(int code);
+// followed by the system's code behind it in hexadecimal when there is one
+// (`systemCode`, TlsConnection::FailureCode), or "Socket Error # <code>"
+// and the Winsock number's text.
+Text ConnectionErrorMessage(int code, std::uint32_t systemCode = 0);
 
 }  // namespace zephora::http

@@ -211,7 +211,7 @@ case_https_untrusted() {
   local setup=$https_setup
   start_server "$certs/self-signed"
   drive "${next_to_proxy_page[@]}" click "Volgende >" \
-    error "The server's certificate is not trusted." expect-state "$abort_state" \
+    error "The server's certificate is not trusted. (0x00000020)" expect-state "$abort_state" \
     click "Voltooien" wait-closed
   local rc=$?
   start_server "$certs/localhost"

@@ -5,8 +5,9 @@
 # that cuts bodies short. Everything lives in DIR: configurations, logs,
 # certs/ (ca.pem is the authority to trust), the served tree below www/,
 # "ports" with "NGINX PROXY" and "tls-ports" with the TLS servers' ports:
-# "GOOD OTHER-HOST EXPIRED SELF-SIGNED TLS1.0 CUT-OFF" (tinyproxy tunnels to
-# GOOD only).
+# "GOOD OTHER-HOST EXPIRED SELF-SIGNED TLS1.0 CUT-OFF ASKS-CLIENT" (tinyproxy
+# tunnels to GOOD only; ASKS-CLIENT asks for a client certificate and does
+# without one).
 #   peers.sh start DIR [PACKAGE_BYTES]   |   peers.sh stop DIR
 set -euo pipefail
 action=$1
@@ -37,16 +38,17 @@ rm -rf "$dir/certs"
 "$scripts/throwaway-ca" "$dir/certs"
 
 # Free loopback ports, chosen by the kernel.
-read -r nginx_port proxy_port good other expired self_signed old < <(python3 -c '
+read -r nginx_port proxy_port good other expired self_signed old asks_client < <(python3 -c '
 import socket
-s = [socket.socket() for _ in range(7)]
+s = [socket.socket() for _ in range(8)]
 for x in s: x.bind(("127.0.0.1", 0))
 print(*[x.getsockname()[1] for x in s])')
 
-tls() { echo "$1:$dir/certs/$2.pem:$dir/certs/$2.key${3:+:$3}"; }
+tls() { echo "$1:$dir/certs/$2.pem:$dir/certs/$2.key${3+:$3}${4:+:$4}"; }
 "$scripts/package-server" start "$dir" "$dir/www" "$nginx_port" "$proxy_port" \
   "$(tls "$good" localhost)" "$(tls "$other" other-host)" "$(tls "$expired" expired)" \
-  "$(tls "$self_signed" self-signed)" "$(tls "$old" localhost TLSv1)"
+  "$(tls "$self_signed" self-signed)" "$(tls "$old" localhost TLSv1)" \
+  "$(tls "$asks_client" localhost "" "$dir/certs/ca.pem")"
 
 stop_tls_peer
 rm -f "$dir/tls-peer.port"
@@ -57,4 +59,5 @@ for _ in $(seq 100); do [ -s "$dir/tls-peer.port" ] && break; sleep 0.1; done
 [ -s "$dir/tls-peer.port" ] || { echo "peers.sh: the TLS peer did not come up" >&2; exit 1; }
 
 echo "$nginx_port $proxy_port" >"$dir/ports"
-echo "$good $other $expired $self_signed $old $(cat "$dir/tls-peer.port")" >"$dir/tls-ports"
+echo "$good $other $expired $self_signed $old $(cat "$dir/tls-peer.port") $asks_client" \
+  >"$dir/tls-ports"

@@ -29,7 +29,7 @@ class PeersTest : public ::testing::Test {
     ASSERT_TRUE(ports >> nginxPort >> proxyPort);
     std::ifstream tlsPorts(peers / "tls-ports");
     ASSERT_TRUE(tlsPorts >> tls.good >> tls.otherHost >> tls.expired >> tls.selfSigned >>
-                tls.onlyTls10 >> tls.cutOff);
+                tls.onlyTls10 >> tls.cutOff >> tls.asksClient);
     std::ofstream(peers / "access.log", std::ios::trunc).close();
   }
 
@@ -92,7 +92,8 @@ class PeersTest : public ::testing::Test {
   int nginxPort = 0;
   int proxyPort = 0;
   struct {
-    int good = 0, otherHost = 0, expired = 0, selfSigned = 0, onlyTls10 = 0, cutOff = 0;
+    int good = 0, otherHost = 0, expired = 0, selfSigned = 0, onlyTls10 = 0, cutOff = 0,
+        asksClient = 0;
   } tls;
   TempDir dir;
   THttpClient client;

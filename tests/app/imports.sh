@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# SETUP.EXE and the support tools import only KnownDLLs (and comctl32 by
+# their manifest); scripts/check-imports says so, and refuses programs that
+# import anything else, which two probes built here do.
+#   imports.sh CC OBJDUMP WORK-DIR EXE...
+set -uo pipefail
+cc=$1 objdump=$2 work=$3
+shift 3
+check="$(cd "$(dirname "$0")/../.." && pwd)/scripts/check-imports"
+rm -rf "$work" && mkdir -p "$work"
+status=0
+
+echo "== the executables"
+"$check" "$@" --objdump "$objdump" || status=1
+
+expect_refused() {
+  local name=$1 source=$2 library=$3
+  printf '%s\n' "$source" >"$work/$name.c"
+  "$cc" -o "$work/$name.exe" "$work/$name.c" "-l$library" || { status=1; return; }
+  echo "== $name: refused"
+  if "$check" "$work/$name.exe" --objdump "$objdump" >"$work/$name.log" 2>&1; then
+    echo "   check-imports passed it:"
+    sed 's/^/   /' "$work/$name.log"
+    status=1
+  else
+    grep -F "imports DLLs that Windows looks for beside it first" "$work/$name.log" ||
+      status=1
+  fi
+}
+expect_refused version '#include <windows.h>
+int main(void) { return (int)GetFileVersionInfoSizeW(L"x", NULL); }' version
+expect_refused comctl32 '#include <windows.h>
+#include <commctrl.h>
+int main(void) { InitCommonControls(); return 0; }' comctl32
+exit $status
