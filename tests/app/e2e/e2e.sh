@@ -10,6 +10,7 @@ setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7 ho
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
+. "$here/end_setup.sh"
 server="$root/scripts/package-server"
 state="$root/build/wine"
 prefix="$state/prefix"
@@ -60,11 +61,7 @@ drive() {
   local setup_pid=$!
   "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
   local rc=$?
-  for _ in $(seq 100); do kill -0 $setup_pid 2>/dev/null || break; sleep 0.1; done
-  if kill -0 $setup_pid 2>/dev/null; then
-    "$wine_run" taskkill /F /IM SETUP.EXE >/dev/null 2>&1
-    wait $setup_pid 2>/dev/null
-  fi
+  end_setup $setup_pid
   return $rc
 }
 

@@ -9,6 +9,7 @@ set -uo pipefail
 setup=$1 driver=$2 port=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../../scripts/wine-run"
+. "$here/end_setup.sh"
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -37,11 +38,7 @@ check_language() {
     click "Volgende >" expect-dialog "Setup" "$error" "OK" snap "$work/error.bmp" error-any \
     expect-state "$abort_state" click "Voltooien" wait-closed >"$work/driver.log" 2>&1
   local rc=$?
-  for _ in $(seq 100); do kill -0 $setup_pid 2>/dev/null || break; sleep 0.1; done
-  if kill -0 $setup_pid 2>/dev/null; then
-    "$wine_run" taskkill /F /IM SETUP.EXE >/dev/null 2>&1
-    wait $setup_pid 2>/dev/null
-  fi
+  end_setup $setup_pid
   if [ $rc = 0 ]; then
     for shot in question error; do
       convert "$work/$shot.bmp" -define png:exclude-chunk=date,time "$screens/$shot-$locale.png"

@@ -21,6 +21,7 @@ set -uo pipefail
 setup=$1 driver=$2 port=$3 work=$4 cc=$5 source=$6 artifacts=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../../scripts/wine-run"
+. "$here/end_setup.sh"
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -89,11 +90,7 @@ walk() {
     click "Volgende >" wait-page ProxySettings click "Volgende >" "$@" \
     click "Voltooien" wait-closed >"$work/driver.log" 2>&1
   local rc=$?
-  for _ in $(seq 100); do kill -0 $setup_pid 2>/dev/null || break; sleep 0.1; done
-  if kill -0 $setup_pid 2>/dev/null; then
-    "$wine_run" taskkill /F /IM SETUP.EXE >/dev/null 2>&1
-    wait $setup_pid 2>/dev/null
-  fi
+  end_setup $setup_pid
   return $rc
 }
 
