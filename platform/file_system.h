@@ -30,7 +30,7 @@ struct LocalDateTime {
 [[nodiscard]] int QueryFileSize(const Text& path, std::int64_t& size);
 
 // Creates a new, empty file of a unique name in `folder` (which ends in a
-// separator or is empty) and opens it for writing; others may only read it.
+// separator or is empty) and opens it as CreateNewWriteShareRead.
 [[nodiscard]] int CreateTempFile(const Text& folder, File& file, Text& path);
 
 // Puts `source` in the place of `target`, replacing an existing file in one
@@ -71,6 +71,12 @@ class HoldWaits {
 bool IsSameFile(const File& file, const Text& path);
 
 [[nodiscard]] int RemoveFile(const Text& path);
+
+// Closes and deletes a file that `file` created (CreateNewWriteShareRead)
+// and still holds open. Where open files cannot be deleted, the deletion is
+// set through the handle before it closes, so that whoever opened the file
+// meanwhile (a virus scanner) does not keep it in the folder.
+[[nodiscard]] int DiscardNewFile(File& file, const Text& path);
 
 // Sets the last-write time only; creation and access times stay.
 [[nodiscard]] int SetLastWriteTime(const Text& path, const LocalDateTime& time);

@@ -63,6 +63,11 @@ int RemoveFile(const Text& path) {
   return ::unlink(ToUtf8(path).c_str()) == 0 ? 0 : errno;
 }
 
+int DiscardNewFile(File& file, const Text& path) {
+  file.Close();
+  return RemoveFile(path);
+}
+
 int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
   std::tm tm = {};
   tm.tm_year = time.year - 1900;

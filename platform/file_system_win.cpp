@@ -86,6 +86,18 @@ int RemoveFile(const Text& path) {
   return DeleteFileW(ToWide(path).c_str()) ? 0 : LastError();
 }
 
+int DiscardNewFile(File& file, const Text& path) {
+  if (file.IsOpen()) {
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    const bool pending = SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()),
+                                                    FileDispositionInfo, &dispose, sizeof dispose);
+    file.Close();
+    if (pending)
+      return 0;
+  }
+  return RemoveFile(path);
+}
+
 int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
   SYSTEMTIME local = {};
   local.wYear = static_cast<WORD>(time.year);

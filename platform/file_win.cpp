@@ -29,7 +29,8 @@ int File::Open(const Text& path, FileMode mode) {
       access = GENERIC_WRITE, share = FILE_SHARE_READ, disposition = CREATE_ALWAYS;
       break;
     case FileMode::CreateNewWriteShareRead:
-      access = GENERIC_WRITE, share = FILE_SHARE_READ, disposition = CREATE_NEW;
+      // DELETE lets DiscardNewFile delete it through this handle.
+      access = GENERIC_WRITE | DELETE, share = FILE_SHARE_READ, disposition = CREATE_NEW;
       break;
     case FileMode::ReadShareReadWrite:
       share = FILE_SHARE_READ | FILE_SHARE_WRITE;

@@ -58,10 +58,10 @@ TEST(CreateTempFile, MakesAFreshEmptyFileBesideTheTarget) {
   std::int64_t size = -1;
   ASSERT_EQ(first.Size(size), 0);
   EXPECT_EQ(size, 0);
-  // Others may read it while it is being written.
+  // Others may read it while it is being written, if they let it be deleted.
   ASSERT_EQ(first.Write("data", 4), 0);
   File reader;
-  EXPECT_EQ(reader.Open(firstPath, FileMode::ReadShareReadWrite), 0);
+  EXPECT_EQ(reader.Open(firstPath, FileMode::ReadShareAll), 0);
   EXPECT_EQ(Listing(dir).size(), 2u);
 }
 
@@ -250,6 +250,26 @@ TEST(IsSameFile, KnowsAnOpenFileByAnyOfItsNames) {
 #endif
   File closed;
   EXPECT_FALSE(IsSameFile(closed, ToText(dir / "package.zip")));
+}
+
+TEST(DiscardNewFile, DeletesTheFileEvenWhileAReaderHasItOpen) {
+  TempDir dir;
+  const Text path = ToText(dir / "new.txt");
+  File file;
+  ASSERT_EQ(file.Open(path, FileMode::CreateNewWriteShareRead), 0);
+  ASSERT_EQ(file.Write("partial", 7), 0);
+  // A scanner's way of looking: reading, sharing everything.
+  File reader;
+  ASSERT_EQ(reader.Open(path, FileMode::ReadShareAll), 0);
+  EXPECT_EQ(DiscardNewFile(file, path), 0);
+  EXPECT_FALSE(file.IsOpen());
+  reader.Close();
+  EXPECT_FALSE(fs::exists(dir / "new.txt"));
+  // Nothing open: deleted by its name.
+  File closed;
+  WriteFile(dir / "closed.txt", "x");
+  EXPECT_EQ(DiscardNewFile(closed, ToText(dir / "closed.txt")), 0);
+  EXPECT_FALSE(fs::exists(dir / "closed.txt"));
 }
 
 TEST(File, CreateNewRefusesAnExistingFileAndLeavesIt) {

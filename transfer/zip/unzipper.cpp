@@ -310,18 +310,26 @@ bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, Hold
       MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
   if (decoder == nullptr)
     return false;
-  // Decode beside the target, and replace it only with complete, checked data.
-  File temp;
-  Text tempPath;
-  if (CreateTempFile(JoinPath(folder_, u""), temp, tempPath) != 0)
+  // A name that is still free is written in place: nothing is there to lose,
+  // and a failure deletes what was written. It saves a file creation and a
+  // rename per entry, most of what a fresh installation of many small files
+  // costs. An existing file is replaced only with complete, checked data,
+  // decoded beside it.
+  File out;
+  Text written = target;
+  const bool inPlace = out.Open(target, FileMode::CreateNewWriteShareRead) == 0;
+  if (!inPlace && CreateTempFile(JoinPath(folder_, u""), out, written) != 0)
     return false;
-  const bool decoded = DecodeInto(entry, *decoder, dataOffset, temp);
-  temp.Close();
+  if (!DecodeInto(entry, *decoder, dataOffset, out)) {
+    (void)DiscardNewFile(out, written);
+    return false;
+  }
+  out.Close();
   // A target that refuses keeps its bytes, and the entry counts as not
   // installed: a read-only or running program left at its old version
   // beside the new files of the package would be a mix of two versions.
-  if (!decoded || holdWaits.Replace(tempPath, target) != 0) {
-    (void)RemoveFile(tempPath);
+  if (!inPlace && holdWaits.Replace(written, target) != 0) {
+    (void)RemoveFile(written);
     return false;
   }
 

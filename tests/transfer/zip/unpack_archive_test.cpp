@@ -175,19 +175,27 @@ TEST(UnpackArchive, EndRecordWithCommentIsFound) {
 
 // A failed entry leaves an existing file of its name as it was, leaves no
 // temporary file behind, and is reported once every entry was visited.
+// Where no file had its name, what was written of it is gone again.
 TEST(UnpackArchive, FailedEntryKeepsTheExistingFileAndIsReported) {
   for (const char* fixture : {"crafted/encrypted.zip", "crafted/method7.zip",
                               "crafted/wrong-crc.zip", "crafted/damaged-deflate.zip"}) {
-    TempDir dir;
-    test::WriteFile(dir / "keep.txt", "old content");
-    const fs::path package = Package(dir, fixture);
-    EXPECT_EQ(Unpack(package), "Could not extract 1 file: keep.txt") << fixture;
-    EXPECT_EQ(ReadFile(dir / "keep.txt"), "old content") << fixture;
-    EXPECT_TRUE(fs::exists(package)) << fixture;
-    std::set<std::string> expected{"keep.txt", "main.zip"};
-    if (fs::exists(dir / "fine.txt"))
-      expected.insert("fine.txt");
-    EXPECT_EQ(Listing(dir), expected) << fixture;
+    for (const bool existing : {true, false}) {
+      TempDir dir;
+      if (existing)
+        test::WriteFile(dir / "keep.txt", "old content");
+      const fs::path package = Package(dir, fixture);
+      EXPECT_EQ(Unpack(package), "Could not extract 1 file: keep.txt") << fixture;
+      if (existing) {
+        EXPECT_EQ(ReadFile(dir / "keep.txt"), "old content") << fixture;
+      }
+      EXPECT_TRUE(fs::exists(package)) << fixture;
+      std::set<std::string> expected{"main.zip"};
+      if (existing)
+        expected.insert("keep.txt");
+      if (fs::exists(dir / "fine.txt"))
+        expected.insert("fine.txt");
+      EXPECT_EQ(Listing(dir), expected) << fixture << (existing ? " over a file" : "");
+    }
   }
   TempDir dir;
   EXPECT_EQ(Unpack(Package(dir, "crafted/wrong-crc.zip")), "Could not extract 1 file: keep.txt");
