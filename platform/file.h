@@ -10,13 +10,13 @@
 namespace zephora {
 
 enum class FileMode {
-  CreateExclusive,      // create or empty, read and write, no sharing at all
-  CreateWriteShareRead, // create or empty, write; others may only read
-  CreateNewWriteShareRead, // create only when absent, write and delete; others may only read
-                           // (on Windows, when they share deletion too)
-  ReadShareReadWrite,   // existing file, read-only; others may read and write, not delete
-  ReadShareRead,        // existing file, read-only; others may only read
-  ReadShareAll,         // existing file, read-only; shared with everyone
+  CreateExclusive,          // create or empty, read and write, no sharing at all
+  CreateWriteShareRead,     // create or empty, write; others may only read
+  CreateNewWriteShareRead,  // create only when absent, write and delete; others may only read
+                            // (on Windows, when they share deletion too)
+  ReadShareReadWrite,       // existing file, read-only; others may read and write, not delete
+  ReadShareRead,            // existing file, read-only; others may only read
+  ReadShareAll,             // existing file, read-only; shared with everyone
 };
 
 class File {

@@ -24,15 +24,18 @@ int LockFor(FileMode mode) {
 int File::Open(const Text& path, FileMode mode) {
   Close();
   int flags = O_RDONLY;
-  if (mode == FileMode::CreateExclusive) flags = O_RDWR | O_CREAT | O_TRUNC;
-  if (mode == FileMode::CreateWriteShareRead) flags = O_WRONLY | O_CREAT | O_TRUNC;
-  if (mode == FileMode::CreateNewWriteShareRead) flags = O_WRONLY | O_CREAT | O_EXCL;
+  if (mode == FileMode::CreateExclusive)
+    flags = O_RDWR | O_CREAT | O_TRUNC;
+  if (mode == FileMode::CreateWriteShareRead)
+    flags = O_WRONLY | O_CREAT | O_TRUNC;
+  if (mode == FileMode::CreateNewWriteShareRead)
+    flags = O_WRONLY | O_CREAT | O_EXCL;
   const int fd = ::open(ToUtf8(path).c_str(), flags | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
+  if (fd < 0)
+    return errno;
   struct stat st;
   // Only an existing path can be a folder.
-  if (mode != FileMode::CreateNewWriteShareRead && ::fstat(fd, &st) == 0 &&
-      S_ISDIR(st.st_mode)) {
+  if (mode != FileMode::CreateNewWriteShareRead && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     return EISDIR;
   }
@@ -65,7 +68,8 @@ int File::Read(void* buffer, std::size_t size, std::size_t& done) {
       done = static_cast<std::size_t>(got);
       return 0;
     }
-    if (errno != EINTR) return errno;
+    if (errno != EINTR)
+      return errno;
   }
 }
 
@@ -77,7 +81,8 @@ int File::ReadAt(std::int64_t offset, void* buffer, std::size_t size, std::size_
       done = static_cast<std::size_t>(got);
       return 0;
     }
-    if (errno != EINTR) return errno;
+    if (errno != EINTR)
+      return errno;
   }
 }
 
@@ -86,7 +91,8 @@ int File::Write(const void* buffer, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(static_cast<int>(handle_), p, size);
     if (written < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       return errno;
     }
     p += written;
@@ -100,13 +106,15 @@ int File::Seek(std::int64_t offset) {
 }
 
 int File::SetSize(std::int64_t size) {
-  if (::ftruncate(static_cast<int>(handle_), size) != 0) return errno;
+  if (::ftruncate(static_cast<int>(handle_), size) != 0)
+    return errno;
   return Seek(size);
 }
 
 int File::Size(std::int64_t& size) const {
   struct stat st;
-  if (::fstat(static_cast<int>(handle_), &st) != 0) return errno;
+  if (::fstat(static_cast<int>(handle_), &st) != 0)
+    return errno;
   size = st.st_size;
   return 0;
 }

@@ -15,7 +15,7 @@ namespace zephora::zip {
 // What a decoder knows of its entry before it starts.
 struct DecoderParams {
   std::uint16_t method = 0;
-  std::uint16_t flags = 0;            // general-purpose bit flags of the entry
+  std::uint16_t flags = 0;  // general-purpose bit flags of the entry
   std::uint64_t compressedSize = 0;
   std::uint64_t uncompressedSize = 0;
 };
