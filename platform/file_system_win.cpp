@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/file_system.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
@@ -9,6 +11,15 @@ namespace {
 
 int LastError() {
   return static_cast<int>(GetLastError());
+}
+
+// Opens the file for `access` while sharing everything, so that the look
+// stands in no one's way, and closes it at once; the error, or 0.
+int ProbeOpen(const std::wstring& path, DWORD access) {
+  const unique_file_handle probe(
+      CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return probe ? 0 : LastError();
 }
 
 }  // namespace
@@ -51,17 +62,20 @@ int ReplaceFileWith(const Text& source, const Text& target) {
   if (error != ERROR_ACCESS_DENIED)
     return error;
   // A target that another program has open is refused as "access denied",
-  // like one we may not touch at all. Asking for the right to delete it,
-  // sharing everything, tells them apart: a holder that does not share
-  // deletion answers with a sharing violation. A running program's image
-  // shares deletion and stays "access denied", as it should: it will not
-  // let go by itself.
-  const HANDLE probe =
-      CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  const int probeError = probe == INVALID_HANDLE_VALUE ? LastError() : 0;
-  const unique_file_handle closed(probe);
-  return probeError == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+  // like one we may not touch at all: a rename never replaces an open file,
+  // whatever it shares. Asking for the right to delete it, sharing
+  // everything, tells them apart: a holder that does not share deletion
+  // answers with a sharing violation.
+  const int deleteProbe = ProbeOpen(to, DELETE);
+  if (deleteProbe == ERROR_SHARING_VIOLATION)
+    return ERROR_SHARING_VIOLATION;
+  if (deleteProbe != 0)
+    return error;
+  // Deletion is ours to ask for, so the file is either open in a program
+  // that shares everything (a virus scanner, an indexer, a backup agent,
+  // which let go soon) or a running program's image, which shares deletion
+  // too but will not let go by itself. Only the image refuses writing.
+  return ProbeOpen(to, FILE_WRITE_DATA) == 0 ? ERROR_SHARING_VIOLATION : error;
 }
 
 bool IsBriefHold(int error) {
