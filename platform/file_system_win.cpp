@@ -26,7 +26,7 @@ int ProbeOpen(const std::wstring& path, DWORD access) {
 
 int QueryFileSize(const Text& path, std::int64_t& size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(ToWidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     return LastError();
   }
   size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -49,14 +49,14 @@ int CreateTempFile(const Text& folder, File& file, Text& path) {
 }
 
 int ReplaceFileWith(const Text& source, const Text& target) {
-  const std::wstring to = ToWide(target);
+  const std::wstring to = ToWidePath(target);
   // Not every implementation of MoveFileExW refuses a read-only target.
   const DWORD existing = GetFileAttributesW(to.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES &&
       (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return ERROR_ACCESS_DENIED;
   }
-  if (MoveFileExW(ToWide(source).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (MoveFileExW(ToWidePath(source).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
     return 0;
   const int error = LastError();
   if (error != ERROR_ACCESS_DENIED)
@@ -87,9 +87,9 @@ bool IsSameFile(const File& file, const Text& path) {
   if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()), &held))
     return false;
   // No access asked for, and all shared: this look never stands in anyone's way.
-  const unique_file_handle other(
-      CreateFileW(ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const unique_file_handle other(CreateFileW(
+      ToWidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!other || !GetFileInformationByHandle(other.get(), &named))
     return false;
   return held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
@@ -97,7 +97,7 @@ bool IsSameFile(const File& file, const Text& path) {
 }
 
 int RemoveFile(const Text& path) {
-  return DeleteFileW(ToWide(path).c_str()) ? 0 : LastError();
+  return DeleteFileW(ToWidePath(path).c_str()) ? 0 : LastError();
 }
 
 int DiscardNewFile(File& file, const Text& path) {
@@ -127,7 +127,7 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
       !SystemTimeToFileTime(&utc, &stamp)) {
     return LastError();
   }
-  const HANDLE h = CreateFileW(ToWide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+  const HANDLE h = CreateFileW(ToWidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE)
@@ -138,7 +138,7 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
 }
 
 int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
-  const DWORD value = GetFileAttributesW(ToWide(path).c_str());
+  const DWORD value = GetFileAttributesW(ToWidePath(path).c_str());
   if (value == INVALID_FILE_ATTRIBUTES)
     return LastError();
   attributes = value;
@@ -147,7 +147,7 @@ int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
 
 int WriteFileAttributes(const Text& path, std::uint32_t attributes) {
   const DWORD value = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-  return SetFileAttributesW(ToWide(path).c_str(), value) ? 0 : LastError();
+  return SetFileAttributesW(ToWidePath(path).c_str(), value) ? 0 : LastError();
 }
 
 }  // namespace zephora
