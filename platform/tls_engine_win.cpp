@@ -208,6 +208,11 @@ class SChannelEngine : public TlsEngine {
   std::size_t plainStart_ = 0;
   std::vector<char> output_;
   bool closed_ = false;
+  // A message after the handshake that DecryptMessage handed to
+  // InitializeSecurityContext (SEC_I_RENEGOTIATE) and that is not complete
+  // yet: a read with a deadline can stop in its middle. Until it completes,
+  // the context takes nothing but InitializeSecurityContext.
+  bool exchangePending_ = false;
   std::uint32_t failureCode_ = 0;
 };
 
@@ -454,6 +459,13 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
     }
     if (closed_)
       return 0;
+    if (exchangePending_) {
+      // Resumed where the last read stopped; kTlsWouldBlock leaves it pending.
+      if (const int error = Negotiate())
+        return error;
+      exchangePending_ = false;
+      continue;
+    }
     if (start_ < end_) {
       constexpr unsigned char kAlert = 21;
       const bool alert = static_cast<unsigned char>(input_[start_]) == kAlert;
@@ -490,8 +502,15 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
           // another certificate mid-download: refused.
           if ((protocol_ & SP_PROT_TLS1_3_CLIENT) == 0)
             return Fail(kTlsCutOff, static_cast<std::uint32_t>(status));
-          if (const int error = Negotiate())
+          exchangePending_ = true;
+          if (const int error = Negotiate()) {
+            // The data already decrypted is the caller's all the same; the
+            // exchange goes on at the next read.
+            if (error == kTlsWouldBlock && done > 0)
+              return 0;
             return error;
+          }
+          exchangePending_ = false;
         }
         if (done > 0)
           return 0;
@@ -509,6 +528,13 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
 }
 
 int SChannelEngine::Write(const void* data, std::size_t size) {
+  // The server sends the rest of a message it has begun whatever we do, so
+  // this waits for no one who waits for us.
+  if (exchangePending_) {
+    if (const int error = Negotiate())
+      return error;
+    exchangePending_ = false;
+  }
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t piece = std::min<std::size_t>(size, sizes_.cbMaximumMessage);
