@@ -19,6 +19,18 @@ const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const Text kDesktopValue = u"Desktop";
 
+// Two spellings of one folder: Windows paths ignore case, and a trailing
+// separator names the same folder.
+bool SameFolder(Text a, Text b) {
+  for (Text* path : {&a, &b}) {
+    while (path->size() > 1 && path->back() == u'\\')
+      path->pop_back();
+  }
+  const std::wstring wa = ToWide(a), wb = ToWide(b);
+  return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
+                              static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 Text InstallFolderOf(char16_t drive) {
@@ -72,11 +84,11 @@ void WriteSettingsLanguage(const Text& settingsFile, const Text& language) {
 }
 
 std::optional<Text> ReadShellFoldersDesktop() {
+  // Read access only: the wizard never writes the key, and creating it
+  // empty where it is missing would only leave the shell to answer anyway.
   HKEY raw = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
     return std::nullopt;
-  }
   const unique_hkey key(raw);
   DWORD type = 0, size = 0;
   LONG status = RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, nullptr, &size);
@@ -97,24 +109,29 @@ std::optional<Text> ReadShellFoldersDesktop() {
 }
 
 TShellFolder ShellDesktopFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const HRESULT result =
-      SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path);
+  PWSTR raw = nullptr;
+  const HRESULT result = SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &raw);
+  // The shell allocates the path even on some failures; it is ours to free.
+  const unique_cotaskmem<wchar_t> path(raw);
   if (FAILED(result))
     return TShellFolder{Text(), result};
   // Success without a path: the shell has no such folder for this user.
-  if (path[0] == L'\0')
+  if (!path || path.get()[0] == L'\0')
     return TShellFolder{Text(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)};
-  return TShellFolder{FromWide(path), result};
+  return TShellFolder{FromWide(path.get()), result};
 }
 
 Text DesktopFolderFor(const TInstallWork& work, const Text& linkName) {
-  // Without the key there would be no shortcut, and a missing or empty value
-  // would put it at the root of the current drive: the shell knows the real
-  // desktop.
-  if (std::optional<Text> stored = work.ReadDesktop(); stored && !stored->empty())
-    return std::move(*stored);
+  std::optional<Text> stored = work.ReadDesktop();
   TShellFolder shell = work.ShellDesktop();
+  // "Shell Folders" is a copy Windows keeps for old programs. After the
+  // desktop has been redirected or moved it can still name the old folder,
+  // which may well exist: the shortcut would land where the user never
+  // looks. Where the shell names another folder, the shell is right. Without
+  // the key, or with a missing or empty value, the shell is all there is.
+  const bool haveStored = stored && !stored->empty();
+  if (haveStored && (shell.Path.empty() || SameFolder(*stored, shell.Path)))
+    return std::move(*stored);
   if (shell.Path.empty()) {
     RaiseCannotCreateShortcut(
         linkName, FAILED(shell.Result) ? shell.Result : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));

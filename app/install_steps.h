@@ -29,7 +29,7 @@ void MakeInstallFolder(const Text& folder);
 void WriteSettingsLanguage(const Text& settingsFile, const Text& language);
 
 // The user's desktop folder as "Shell Folders" stores it, read as stored;
-// nothing when the key cannot be opened (or created). Throws "Invalid data
+// nothing when the key cannot be opened for reading (or does not exist). Throws "Invalid data
 // type for '%s'" and "Failed to get data for '%s'".
 std::optional<Text> ReadShellFoldersDesktop();
 
@@ -55,10 +55,10 @@ struct TInstallWork {
   std::function<TShellFolder()> ShellDesktop = ShellDesktopFolder;
 };
 
-// The folder for the desktop shortcut: the "Desktop" value as stored, or the
-// shell's desktop folder where the key cannot be opened or the value is
-// missing or empty. Throws "Cannot create the shortcut "%s". %s", naming
-// `linkName`, when there is no desktop folder at all.
+// The folder for the desktop shortcut: the "Desktop" value as stored, unless
+// the shell names another folder, which then wins; the shell's folder too
+// where the key cannot be opened or the value is missing or empty. Throws "Cannot create the
+// shortcut "%s". %s", naming `linkName`, when there is no desktop folder at all.
 Text DesktopFolderFor(const TInstallWork& work, const Text& linkName);
 
 }  // namespace zephora

@@ -39,9 +39,10 @@ struct LocalDateTime {
 [[nodiscard]] int ReplaceFileWith(const Text& source, const Text& target);
 
 // Whether an error of ReplaceFileWith means that another program has the
-// target or the new file open without sharing its deletion (a sharing or
-// lock violation), which may end by itself, unlike a read-only file, a
-// denied access or a running program.
+// target or the new file open (a sharing or lock violation; ReplaceFileWith
+// also reports a target held by a program that shares everything, such as a
+// virus scanner, as a sharing violation), which may end by itself, unlike a
+// read-only file, a denied access or a running program.
 bool IsBriefHold(int error);
 
 // Waits out brief holds on the files that one task replaces, such as a virus

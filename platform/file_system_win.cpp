@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/file_system.h"
 #include "platform/wide.h"
 #include "platform/win_handles.h"
@@ -11,11 +13,20 @@ int LastError() {
   return static_cast<int>(GetLastError());
 }
 
+// Opens the file for `access` while sharing everything, so that the look
+// stands in no one's way, and closes it at once; the error, or 0.
+int ProbeOpen(const std::wstring& path, DWORD access) {
+  const unique_file_handle probe(
+      CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return probe ? 0 : LastError();
+}
+
 }  // namespace
 
 int QueryFileSize(const Text& path, std::int64_t& size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(ToWidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     return LastError();
   }
   size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -38,30 +49,33 @@ int CreateTempFile(const Text& folder, File& file, Text& path) {
 }
 
 int ReplaceFileWith(const Text& source, const Text& target) {
-  const std::wstring to = ToWide(target);
+  const std::wstring to = ToWidePath(target);
   // Not every implementation of MoveFileExW refuses a read-only target.
   const DWORD existing = GetFileAttributesW(to.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES &&
       (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return ERROR_ACCESS_DENIED;
   }
-  if (MoveFileExW(ToWide(source).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (MoveFileExW(ToWidePath(source).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
     return 0;
   const int error = LastError();
   if (error != ERROR_ACCESS_DENIED)
     return error;
   // A target that another program has open is refused as "access denied",
-  // like one we may not touch at all. Asking for the right to delete it,
-  // sharing everything, tells them apart: a holder that does not share
-  // deletion answers with a sharing violation. A running program's image
-  // shares deletion and stays "access denied", as it should: it will not
-  // let go by itself.
-  const HANDLE probe =
-      CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  const int probeError = probe == INVALID_HANDLE_VALUE ? LastError() : 0;
-  const unique_file_handle closed(probe);
-  return probeError == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+  // like one we may not touch at all: a rename never replaces an open file,
+  // whatever it shares. Asking for the right to delete it, sharing
+  // everything, tells them apart: a holder that does not share deletion
+  // answers with a sharing violation.
+  const int deleteProbe = ProbeOpen(to, DELETE);
+  if (deleteProbe == ERROR_SHARING_VIOLATION)
+    return ERROR_SHARING_VIOLATION;
+  if (deleteProbe != 0)
+    return error;
+  // Deletion is ours to ask for, so the file is either open in a program
+  // that shares everything (a virus scanner, an indexer, a backup agent,
+  // which let go soon) or a running program's image, which shares deletion
+  // too but will not let go by itself. Only the image refuses writing.
+  return ProbeOpen(to, FILE_WRITE_DATA) == 0 ? ERROR_SHARING_VIOLATION : error;
 }
 
 bool IsBriefHold(int error) {
@@ -73,9 +87,9 @@ bool IsSameFile(const File& file, const Text& path) {
   if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.NativeHandle()), &held))
     return false;
   // No access asked for, and all shared: this look never stands in anyone's way.
-  const unique_file_handle other(
-      CreateFileW(ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const unique_file_handle other(CreateFileW(
+      ToWidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!other || !GetFileInformationByHandle(other.get(), &named))
     return false;
   return held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
@@ -83,7 +97,7 @@ bool IsSameFile(const File& file, const Text& path) {
 }
 
 int RemoveFile(const Text& path) {
-  return DeleteFileW(ToWide(path).c_str()) ? 0 : LastError();
+  return DeleteFileW(ToWidePath(path).c_str()) ? 0 : LastError();
 }
 
 int DiscardNewFile(File& file, const Text& path) {
@@ -113,7 +127,7 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
       !SystemTimeToFileTime(&utc, &stamp)) {
     return LastError();
   }
-  const HANDLE h = CreateFileW(ToWide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+  const HANDLE h = CreateFileW(ToWidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE)
@@ -124,7 +138,7 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
 }
 
 int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
-  const DWORD value = GetFileAttributesW(ToWide(path).c_str());
+  const DWORD value = GetFileAttributesW(ToWidePath(path).c_str());
   if (value == INVALID_FILE_ATTRIBUTES)
     return LastError();
   attributes = value;
@@ -133,7 +147,7 @@ int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
 
 int WriteFileAttributes(const Text& path, std::uint32_t attributes) {
   const DWORD value = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-  return SetFileAttributesW(ToWide(path).c_str(), value) ? 0 : LastError();
+  return SetFileAttributesW(ToWidePath(path).c_str(), value) ? 0 : LastError();
 }
 
 }  // namespace zephora

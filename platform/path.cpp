@@ -10,7 +10,44 @@ size_t NamePosition(TextView path) {
   return i;
 }
 
+// CreateDirectoryW's limit: room is left for an 8.3 name in the folder.
+// Shorter paths keep the form that every Windows version takes.
+constexpr size_t kShortestExtended = 260 - 12;
+
+// Parts that Windows resolves only in the classic form: "." and "..", and an
+// empty part between two separators.
+bool HasUnresolvedPart(TextView path) {
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsPathSeparator(path[end]))
+      ++end;
+    const TextView part = path.substr(start, end - start);
+    if (part == u"." || part == u".." || (part.empty() && end < path.size()))
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
+
+Text ExtendedLengthPath(TextView path) {
+  if (path.size() < kShortestExtended)
+    return Text(path);
+  const bool drive =
+      path.size() >= 3 &&
+      ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')) &&
+      path[1] == u':' && IsPathSeparator(path[2]);
+  const bool network = path.size() > 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]) &&
+                       path[2] != u'?' && path[2] != u'.' && !IsPathSeparator(path[2]);
+  if ((!drive && !network) || HasUnresolvedPart(drive ? path.substr(3) : path.substr(2)))
+    return Text(path);
+  Text out = drive ? Text(u"\\\\?\\") : Text(u"\\\\?\\UNC\\");
+  for (const char16_t c : drive ? path : path.substr(2))
+    out += IsPathSeparator(c) ? u'\\' : c;
+  return out;
+}
 
 Text ExtractFilePath(TextView path) {
   return Text(path.substr(0, NamePosition(path)));

@@ -26,6 +26,15 @@ Text IncludeTrailingSeparator(TextView folder);
 // the name stands alone.
 Text JoinPath(TextView folder, TextView name);
 
+// The form in which Windows' file functions take `path` whatever its length:
+// an absolute local path ("C:\...") or network path ("\\server\share\...")
+// too long for the classic limit of 260 characters gets the extended-length
+// prefix ("\\?\C:\...", "\\?\UNC\server\share\..."), with "/" written as
+// "\", since such a path reaches the file system unchanged. Anything else,
+// and a path with "." or ".." parts (which the prefix would no longer
+// resolve) or an empty part, is returned as it is. Names in it must already be valid.
+Text ExtendedLengthPath(TextView path);
+
 bool FileExists(const Text& path);       // an existing file, not a folder
 bool DirectoryExists(const Text& path);  // an existing folder
 

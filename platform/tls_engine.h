@@ -22,6 +22,11 @@ enum TlsError : int {
   kTlsHandshakeFailed,
   kTlsNoCommonVersion,  // the server offers neither TLS 1.2 nor TLS 1.3
   kTlsCutOff,           // the connection ended without the server closing TLS, or a record was bad
+  kTlsRevoked,          // a certificate of the chain has been revoked
+  // The chain ends in a root that is not trusted, or stops short of one.
+  // On Windows the system looks for missing certificates itself, through
+  // its own network settings.
+  kTlsUnknownIssuer,
 };
 
 // What the session trusts.

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+// CERT_CHAIN_PARA's time limit for fetching what the chain check needs.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <wincrypt.h>
 
 #include "platform/sspi_win.h"
@@ -44,6 +46,13 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
 // Room for several records: 16 KiB of data each, and their overhead.
 constexpr std::size_t kInputSize = 4 * (16384 + 2048);
 constexpr std::size_t kLargestCaFile = 4 << 20;
+// Windows fetches revocation lists and missing certificates itself; a
+// server that does not answer must not hold the installation for long.
+constexpr DWORD kChainFetchMs = 4000;
+// Revocation that could not be checked (the list's server did not answer in
+// time, or no list is named): passed, as browsers do.
+constexpr DWORD kRevocationUnknown =
+    CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
 
 // crypt32.dll's functions for the CA file and the chain check, each named
 // as Windows names it.
@@ -208,6 +217,11 @@ class SChannelEngine : public TlsEngine {
   std::size_t plainStart_ = 0;
   std::vector<char> output_;
   bool closed_ = false;
+  // A message after the handshake that DecryptMessage handed to
+  // InitializeSecurityContext (SEC_I_RENEGOTIATE) and that is not complete
+  // yet: a read with a deadline can stop in its middle. Until it completes,
+  // the context takes nothing but InitializeSecurityContext.
+  bool exchangePending_ = false;
   std::uint32_t failureCode_ = 0;
 };
 
@@ -372,20 +386,32 @@ int SChannelEngine::CheckServer() {
   chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  chainPara.dwUrlRetrievalTimeout = kChainFetchMs;
+  // Revocation of every certificate but the root, which nothing can revoke;
+  // all the fetches for it together within the time above.
+  constexpr DWORD kChainFlags =
+      CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
   PCCERT_CHAIN_CONTEXT built = nullptr;
   if (!crypt32.CertGetCertificateChain(chainEngine_.get(), received, nullptr, received->hCertStore,
-                                       &chainPara, 0, nullptr, &built)) {
+                                       &chainPara, kChainFlags, nullptr, &built)) {
     return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
   }
   const unique_chain chain(built);
 
   // The chain's own status first: Wine's SSL policy passes a partial chain.
-  // Its bits are the code support sees (CERT_TRUST_IS_UNTRUSTED_ROOT,
-  // CERT_TRUST_IS_REVOKED, ...).
+  // Its bits, all of them, are the code support sees
+  // (CERT_TRUST_IS_UNTRUSTED_ROOT, CERT_TRUST_IS_REVOKED, ...).
   const DWORD trust = built->TrustStatus.dwErrorStatus;
-  if ((trust & ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
+  if ((trust & CERT_TRUST_IS_REVOKED) != 0)
+    return Fail(kTlsRevoked, trust);
+  const DWORD errors = trust & ~kRevocationUnknown;
+  // Windows looks for a missing issuer through the system's network
+  // settings, which the caller may want to say.
+  if ((errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) != 0)
+    return Fail(kTlsUnknownIssuer, trust);
+  if ((errors & ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
     return Fail(kTlsUntrusted, trust);
-  if (trust != 0) {
+  if (errors != 0) {
     const CERT_SIMPLE_CHAIN* simple = built->rgpChain[0];
     for (DWORD i = 0; i < simple->cElement; ++i) {
       const CERT_CHAIN_ELEMENT* element = simple->rgpElement[i];
@@ -404,14 +430,36 @@ int SChannelEngine::CheckServer() {
   ssl.pwszServerName = host_.data();
   CERT_CHAIN_POLICY_PARA policy{};
   policy.cbSize = sizeof policy;
+  policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
   policy.pvExtraPolicyPara = &ssl;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
   if (!crypt32.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, built, &policy, &status))
     return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
+  const HRESULT policyError = static_cast<HRESULT>(status.dwError);
+  if (policyError == CERT_E_REVOCATION_FAILURE || policyError == CRYPT_E_NO_REVOCATION_CHECK ||
+      policyError == CRYPT_E_REVOCATION_OFFLINE) {
+    // A policy that does not take the flag above (Wine's) stops at the
+    // unchecked revocation before it looks at the host name. It gets the
+    // chain once more, built without the revocation check, for the rest.
+    PCCERT_CHAIN_CONTEXT plain = nullptr;
+    if (!crypt32.CertGetCertificateChain(chainEngine_.get(), received, nullptr,
+                                         received->hCertStore, &chainPara, 0, nullptr, &plain)) {
+      return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
+    }
+    const unique_chain plainChain(plain);
+    status = {};
+    status.cbSize = sizeof status;
+    if (!crypt32.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, plain, &policy, &status)) {
+      return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
+    }
+  }
   switch (static_cast<HRESULT>(status.dwError)) {
     case S_OK:
       return 0;
+    case CERT_E_REVOKED:
+    case CRYPT_E_REVOKED:
+      return Fail(kTlsRevoked, status.dwError);
     case CERT_E_CN_NO_MATCH:
       return Fail(kTlsOtherHost, status.dwError);
     case CERT_E_EXPIRED:
@@ -454,6 +502,13 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
     }
     if (closed_)
       return 0;
+    if (exchangePending_) {
+      // Resumed where the last read stopped; kTlsWouldBlock leaves it pending.
+      if (const int error = Negotiate())
+        return error;
+      exchangePending_ = false;
+      continue;
+    }
     if (start_ < end_) {
       constexpr unsigned char kAlert = 21;
       const bool alert = static_cast<unsigned char>(input_[start_]) == kAlert;
@@ -490,8 +545,15 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
           // another certificate mid-download: refused.
           if ((protocol_ & SP_PROT_TLS1_3_CLIENT) == 0)
             return Fail(kTlsCutOff, static_cast<std::uint32_t>(status));
-          if (const int error = Negotiate())
+          exchangePending_ = true;
+          if (const int error = Negotiate()) {
+            // The data already decrypted is the caller's all the same; the
+            // exchange goes on at the next read.
+            if (error == kTlsWouldBlock && done > 0)
+              return 0;
             return error;
+          }
+          exchangePending_ = false;
         }
         if (done > 0)
           return 0;
@@ -509,6 +571,13 @@ int SChannelEngine::Read(void* buffer, std::size_t size, std::size_t& done) {
 }
 
 int SChannelEngine::Write(const void* data, std::size_t size) {
+  // The server sends the rest of a message it has begun whatever we do, so
+  // this waits for no one who waits for us.
+  if (exchangePending_) {
+    if (const int error = Negotiate())
+      return error;
+    exchangePending_ = false;
+  }
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t piece = std::min<std::size_t>(size, sizes_.cbMaximumMessage);

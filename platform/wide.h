@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path.h"
 #include "platform/text.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide.h is for Windows only");
@@ -13,6 +14,10 @@ namespace zephora {
 
 inline std::wstring ToWide(TextView text) {
   return std::wstring(text.begin(), text.end());
+}
+// A path for Windows' file functions, in the form that takes any length.
+inline std::wstring ToWidePath(TextView path) {
+  return ToWide(ExtendedLengthPath(path));
 }
 inline Text FromWide(std::wstring_view text) {
   return Text(text.begin(), text.end());

@@ -468,6 +468,89 @@ TEST_F(InstallationRun, AShellFoldersKeyThatCannotBeOpenedLeavesTheShortcutToThe
   EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
 }
 
+// The "Desktop" value of "Shell Folders" set for the scope's length, and put
+// back as it was.
+class StoredDesktopValue {
+ public:
+  explicit StoredDesktopValue(const Text& folder) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      &key_) != ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = 0;
+    if (RegQueryValueExW(key_, L"Desktop", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+      original_.resize(size);
+      had_ = RegQueryValueExW(key_, L"Desktop", nullptr, &type_, original_.data(), &size) ==
+             ERROR_SUCCESS;
+    }
+    const std::wstring value = ToWide(folder);
+    set_ =
+        RegSetValueExW(key_, L"Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+  ~StoredDesktopValue() {
+    if (key_ == nullptr)
+      return;
+    if (had_) {
+      RegSetValueExW(key_, L"Desktop", 0, type_, original_.data(),
+                     static_cast<DWORD>(original_.size()));
+    } else {
+      RegDeleteValueW(key_, L"Desktop");
+    }
+    RegCloseKey(key_);
+  }
+  StoredDesktopValue(const StoredDesktopValue&) = delete;
+  StoredDesktopValue& operator=(const StoredDesktopValue&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kShellFolders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  HKEY key_ = nullptr;
+  DWORD type_ = REG_SZ;
+  std::vector<BYTE> original_;
+  bool had_ = false;
+  bool set_ = false;
+};
+
+// A stale "Shell Folders" value, as a redirected or moved desktop leaves
+// behind, that names an old folder which still exists: the real registry
+// and the real shell of the test's Wine prefix. The shell's folder takes the
+// shortcut, and nothing lands in the old one.
+TEST_F(InstallationRun, AStaleDesktopValueNamingAnExistingFolderLosesToTheShell) {
+  const Text desktop = ShellDesktopFolder().Path;
+  ASSERT_FALSE(desktop.empty());
+  test::TempDir old;
+  {
+    StoredDesktopValue stale(test::ToText(old.Path()));
+    ASSERT_TRUE(stale.Set());
+    ASSERT_EQ(ReadShellFoldersDesktop(), test::ToText(old.Path()));
+    Click(form->btNEXT);
+  }
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(form->ShellLink.LinkFile, JoinPath(desktop, u"ZEPHORA.lnk"));
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+  EXPECT_TRUE(test::Listing(old).empty());
+}
+
+// The same folder spelt otherwise (case, a trailing separator) is no
+// disagreement: the stored value stands as it is written.
+TEST_F(InstallationRun, TheStoredDesktopSpeltOtherwiseThanTheShellsStands) {
+  test::TempDir desktop;
+  const Text shell = test::ToText(desktop.Path());
+  Text stored = shell + u"\\";
+  for (char16_t& c : stored) {
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  form->InstallWork.ReadDesktop = [&stored] { return std::optional<Text>(stored); };
+  form->InstallWork.ShellDesktop = [&shell] { return TShellFolder{shell, S_OK}; };
+  Click(form->btNEXT);
+  EXPECT_EQ(Now(), (State{kEinde, true, false, false, false}));
+  EXPECT_EQ(form->ShellLink.LinkFile, stored + u"ZEPHORA.lnk");
+  EXPECT_TRUE(FileExists(form->ShellLink.LinkFile));
+}
+
 TEST_F(InstallationRun, WithAnEmptyValueTheShellsDesktopTakesTheShortcut) {
   ExpectTheShortcutInTheShellsDesktop(Text());
 }
@@ -487,7 +570,10 @@ TEST_F(InstallationRun, NoDesktopFolderAtAllEndsOnAbortWithTheShortcutMessage) {
 TEST_F(InstallationRun, ADesktopFolderThatDoesNotExistEndsOnAbortWithTheShortcutMessage) {
   test::TempDir dir;
   const Text desktop = test::ToText(dir / "no-such-desktop");
+  // Both the stored value and the shell name it, as after the folder was
+  // removed.
   form->InstallWork.ReadDesktop = [&desktop] { return std::optional<Text>(desktop); };
+  form->InstallWork.ShellDesktop = [&desktop] { return TShellFolder{desktop, S_OK}; };
   EXPECT_EQ(RunAnsweringTheErrorBox(),
             L"Cannot create the shortcut \"" + ToWide(desktop) + L"\\ZEPHORA.lnk\". " +
                 ToWide(TrimErrorText(SystemErrorText(ERROR_PATH_NOT_FOUND))));

@@ -179,34 +179,87 @@ TEST(HoldWaits, ReplaceAFileWhoseHolderLetsGoWithinThem) {
   EXPECT_EQ(Listing(dir), std::set<std::string>{"busy.txt"});
 }
 
+// Another program (hold_file, run as `program`) holding `held` with the
+// given sharing until Release() or the end of the scope.
+class HoldingProgram {
+ public:
+  HoldingProgram(const TempDir& dir, const fs::path& program, const fs::path& held,
+                 const std::wstring& sharing)
+      : release_(dir / "release") {
+    const auto quoted = [](const fs::path& path) { return L"\"" + path.wstring() + L"\""; };
+    const fs::path ready = dir / "ready";
+    std::wstring command = quoted(program) + L" " + quoted(held) + L" share " + sharing +
+                           L" until " + quoted(release_) + L" ready " + quoted(ready);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+      return;
+    }
+    for (int i = 0; i < 6000 && !fs::exists(ready); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ready_ = fs::exists(ready);
+  }
+  ~HoldingProgram() { Release(); }
+  HoldingProgram(const HoldingProgram&) = delete;
+  HoldingProgram& operator=(const HoldingProgram&) = delete;
+
+  bool Ready() const { return ready_; }
+  // Tells it to let go and waits until it has ended.
+  void Release() {
+    if (process_.hProcess == nullptr)
+      return;
+    WriteFile(release_, "");
+    WaitForSingleObject(process_.hProcess, 60000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+  }
+
+ private:
+  fs::path release_;
+  PROCESS_INFORMATION process_{};
+  bool ready_ = false;
+};
+
+// A virus scanner, an indexer or a backup agent reads the target sharing
+// reading, writing and deletion. A rename still cannot replace an open file
+// and says "access denied", as for a file we may not touch, while the right
+// to delete it is granted: a hold that ends by itself, waited for like any
+// other, after which the file is replaced. Wine refuses the rename as
+// Windows does, so this runs against a real holder in another process.
+TEST(HoldWaits, ATargetHeldSharingEverythingIsWaitedForAndThenReplaced) {
+  TempDir dir;
+  WriteFile(dir / "scanned.txt", "in use");
+  const Text scanned = ToText(dir / "scanned.txt");
+  HoldingProgram scanner(dir, test::HostPath(ZEPHORA_HOLD_FILE), dir / "scanned.txt", L"rwd");
+  ASSERT_TRUE(scanner.Ready());
+  const Text temp = TempFileWith(dir, "new");
+  EXPECT_EQ(ReplaceFileWith(temp, scanned), ERROR_SHARING_VIOLATION);
+  HoldWaits waits;
+  EXPECT_EQ(waits.Replace(temp, scanned), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(waits.SpentMs(), HoldWaits::kPerFileMs);
+  EXPECT_EQ(ReadFile(dir / "scanned.txt"), "in use");
+  scanner.Release();
+  EXPECT_EQ(waits.Replace(temp, scanned), 0);
+  EXPECT_EQ(ReadFile(dir / "scanned.txt"), "new");
+}
+
 // A running program: its image is mapped, and Windows refuses to replace it
-// as "access denied" for as long as it runs, so there is nothing to wait for.
+// as "access denied" for as long as it runs, so there is nothing to wait for,
+// although it shares deletion as a scanner does.
 TEST(ReplaceFileWith, ARunningProgramRefusesAtOnceAndKeepsItsBytes) {
   TempDir dir;
   const fs::path program = dir / "running.exe";
   fs::copy_file(test::HostPath(ZEPHORA_HOLD_FILE), program);
   WriteFile(dir / "other.txt", "held by the program");
   const std::string before = ReadFile(program);
-  // The program holds another file until it is told to let go, and says
-  // when it does.
-  const auto quoted = [](const fs::path& path) { return L"\"" + path.wstring() + L"\""; };
-  std::wstring command = quoted(program) + L" " + quoted(dir / "other.txt") + L" until " +
-                         quoted(dir / "release") + L" ready " + quoted(dir / "ready");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  for (int i = 0; i < 6000 && !fs::exists(dir / "ready"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(fs::exists(dir / "ready"));
+  HoldingProgram running(dir, program, dir / "other.txt", L"r");
+  ASSERT_TRUE(running.Ready());
   HoldWaits waits;
   const Text temp = TempFileWith(dir, "new program");
   const int error = waits.Replace(temp, ToText(program));
-  WriteFile(dir / "release", "");
-  WaitForSingleObject(process.hProcess, 60000);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  running.Release();
   EXPECT_EQ(error, ERROR_ACCESS_DENIED);
   EXPECT_EQ(waits.SpentMs(), 0);
   EXPECT_EQ(ReadFile(program), before);

@@ -42,6 +42,35 @@ TEST(Path, JoinsWithOneSeparator) {
   EXPECT_EQ(JoinPath(u"", u"main.zip"), u"main.zip");
 }
 
+// Windows' file functions refuse a classic path of 260 characters or more;
+// in the extended-length form they take any length, but resolve nothing.
+TEST(Path, ALongAbsolutePathTakesTheExtendedLengthForm) {
+  const Text name(240, u'n');
+  const Text deep = u"C:\\ZEPHORA\\" + name;  // 251 characters
+  EXPECT_EQ(ExtendedLengthPath(deep), u"\\\\?\\" + deep);
+  EXPECT_EQ(ExtendedLengthPath(u"d:/ZEPHORA/" + name), u"\\\\?\\d:\\ZEPHORA\\" + name);
+  EXPECT_EQ(ExtendedLengthPath(u"\\\\server\\share\\" + name),
+            u"\\\\?\\UNC\\server\\share\\" + name);
+  // A folder keeps its trailing separator.
+  EXPECT_EQ(ExtendedLengthPath(deep + u"\\"), u"\\\\?\\" + deep + u"\\");
+
+  const Text unchanged[] = {
+      u"C:\\ZEPHORA\\main.zip",                  // short: the classic form
+      Text(u"C:\\ZEPHORA\\") + Text(235, u'n'),  // 246, still below the limit
+      u"\\\\?\\" + deep,                         // already extended
+      u"\\\\.\\" + deep,                         // a device path
+      u"ZEPHORA\\" + name + u"\\more",           // relative
+      u"C:ZEPHORA\\" + name + u"\\more",         // relative to the drive's folder
+      u"\\ZEPHORA\\" + name + u"\\more",         // relative to the current drive
+      u"C:\\ZEPHORA\\..\\" + name,               // parts only the classic form resolves
+      u"C:\\ZEPHORA\\.\\" + name,
+      u"C:\\ZEPHORA\\\\" + name,
+      u"\\\\server\\..\\" + name,
+  };
+  for (const Text& path : unchanged)
+    EXPECT_EQ(ExtendedLengthPath(path), path) << ToUtf8(path);
+}
+
 TEST(Path, TellsFilesFromFolders) {
   test::TempDir dir;
   test::WriteFile(dir / "file.txt", "x");

@@ -1,15 +1,19 @@
 // hold_file: another program that has a file open, as a virus scanner or the
 // running program itself would. It opens PATH for reading and lets others
-// only read it (no writing, no deletion, so no replacement), then lets go as
-// RELEASE says:
+// only read it (no writing, no deletion, so no replacement), or do what
+// SHARING says, then lets go as RELEASE says:
+//
+//   share r|rw|rd|rwd|-   what others may do meanwhile: read, write, delete
+//                         ("-" for nothing). Scanners, indexers and backup
+//                         agents share all three: "rwd".
 //
 //   throughout            when COMMAND has ended
 //   until FILE            once FILE exists
 //   after PATTERN MS      MS milliseconds after a file matching PATTERN
 //                         appears in PATH's folder
 //
-//   hold_file PATH RELEASE run COMMAND ARGS...
-//   hold_file PATH RELEASE ready FILE
+//   hold_file PATH [SHARING] RELEASE run COMMAND ARGS...
+//   hold_file PATH [SHARING] RELEASE ready FILE
 //
 // With "run" it starts COMMAND once the file is held and ends with COMMAND's
 // exit code; COMMAND's output is its own. With "ready" it creates FILE once
@@ -68,10 +72,28 @@ std::wstring Quoted(const std::wstring& argument) {
 
 int Usage() {
   std::fputs(
-      "usage: hold_file PATH throughout|until FILE|after PATTERN MS run COMMAND ARGS...\n"
-      "       hold_file PATH until FILE|after PATTERN MS ready FILE\n",
+      "usage: hold_file PATH [share r|rw|rd|rwd|-] throughout|until FILE|after PATTERN MS\n"
+      "                 run COMMAND ARGS...\n"
+      "       hold_file PATH [share r|rw|rd|rwd|-] until FILE|after PATTERN MS ready FILE\n",
       stderr);
   return 2;
+}
+
+// The share mode that a SHARING argument names; false for any other word.
+bool ShareModeOf(const std::wstring& letters, DWORD& mode) {
+  mode = 0;
+  if (letters == L"-")
+    return true;
+  for (const wchar_t letter : letters) {
+    const DWORD bit = letter == L'r'   ? FILE_SHARE_READ
+                      : letter == L'w' ? FILE_SHARE_WRITE
+                      : letter == L'd' ? FILE_SHARE_DELETE
+                                       : 0;
+    if (bit == 0 || (mode & bit) != 0)
+      return false;
+    mode |= bit;
+  }
+  return mode != 0;
 }
 
 }  // namespace
@@ -87,8 +109,14 @@ int main() {
     return Usage();
 
   const std::wstring& path = args[1];
-  const std::wstring& release = args[2];
-  std::size_t next = 3;
+  std::size_t next = 2;
+  DWORD shareMode = FILE_SHARE_READ;
+  if (args[next] == L"share") {
+    if (args.size() < next + 3 || !ShareModeOf(args[next + 1], shareMode))
+      return Usage();
+    next += 2;
+  }
+  const std::wstring& release = args[next++];
   std::wstring untilFile, pattern;
   DWORD afterMs = 0;
   if (release == L"until" && args.size() > next) {
@@ -110,7 +138,7 @@ int main() {
     return Usage();
   }
 
-  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (held == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "hold_file: cannot open the file (error %lu)\n", GetLastError());

@@ -94,7 +94,7 @@ void THttpClient::Open(const http::Url& url, const Route& route) {
     if (const int error = connection_.StartTls(url.host, TlsOptions{CaFile})) {
       const std::uint32_t tlsCode = connection_.TlsFailureCode();
       Disconnect();
-      throw Exception(http::ConnectionErrorMessage(error, tlsCode));
+      throw Exception(http::ConnectionErrorMessage(error, tlsCode, route.viaProxy));
     }
   }
   connected_ = route;

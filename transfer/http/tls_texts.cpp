@@ -14,6 +14,8 @@ enum : std::uint32_t {
   kHandshakeFailedText,
   kNoCommonVersionText,
   kCutOffText,
+  kRevokedText,
+  kUncheckedThroughSystemText,
 };
 
 constexpr ResourceText kTexts[] = {
@@ -24,6 +26,10 @@ constexpr ResourceText kTexts[] = {
     {kHandshakeFailedText, N_(u"The TLS handshake with the server failed.")},
     {kNoCommonVersionText, N_(u"The server and this program have no TLS version in common.")},
     {kCutOffText, N_(u"The secure connection was cut off.")},
+    {kRevokedText, N_(u"The server's certificate has been revoked.")},
+    {kUncheckedThroughSystemText,
+     N_(u"Windows could not complete the check of the server's certificate through the "
+        "system's network settings.")},
 };
 
 const ResourceModule kModule{kTexts};
@@ -37,13 +43,22 @@ const ResStringRec SCertificateOtherHost{&kModule, kOtherHostText};
 const ResStringRec STlsHandshakeFailed{&kModule, kHandshakeFailedText};
 const ResStringRec STlsNoCommonVersion{&kModule, kNoCommonVersionText};
 const ResStringRec STlsCutOff{&kModule, kCutOffText};
+const ResStringRec SCertificateRevoked{&kModule, kRevokedText};
+const ResStringRec SCertificateUncheckedThroughSystem{&kModule, kUncheckedThroughSystemText};
 
 namespace {
 
-const ResStringRec* TlsText(int code) {
+const ResStringRec* TlsText(int code, bool viaProxy) {
   switch (code) {
     case kTlsUntrusted:
       return &SCertificateUntrusted;
+    case kTlsUnknownIssuer:
+      // Windows fetched what was missing through its own network settings,
+      // not through the proxy the user gave here, which may be the only
+      // way out.
+      return viaProxy ? &SCertificateUncheckedThroughSystem : &SCertificateUntrusted;
+    case kTlsRevoked:
+      return &SCertificateRevoked;
     case kTlsExpired:
       return &SCertificateExpired;
     case kTlsNotYetValid:
@@ -63,8 +78,8 @@ const ResStringRec* TlsText(int code) {
 
 }  // namespace
 
-Text ConnectionErrorMessage(int code, std::uint32_t systemCode) {
-  const ResStringRec* text = TlsText(code);
+Text ConnectionErrorMessage(int code, std::uint32_t systemCode, bool viaProxy) {
+  const ResStringRec* text = TlsText(code, viaProxy);
   if (text == nullptr)
     return SocketErrorMessage(code);
   // The code is for support, as Windows writes it; the catalogs translate

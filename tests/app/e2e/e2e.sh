@@ -286,6 +286,17 @@ case_held_briefly() {
   wait $hold_pid
   [ $rc = 0 ] && check "program replaced" cmp -s "$install/ZEPHORA.EXE" "$work/src/main/ZEPHORA.EXE"
 }
+# A virus scanner reads the installed program sharing reading, writing and
+# deletion: the rename that would replace it is refused all the same, and
+# the entry waits for the scanner as for any brief hold.
+case_held_by_scanner() {
+  old_program
+  hold_program share rwd after '~zph*.tmp' 200 || return 1
+  case_direct
+  local rc=$?
+  wait $hold_pid
+  [ $rc = 0 ] && check "program replaced" cmp -s "$install/ZEPHORA.EXE" "$work/src/main/ZEPHORA.EXE"
+}
 
 # The shell writes "Shell Folders" anew from "User Shell Folders" when a
 # program starts (the old key is kept up to date for programs like this
@@ -377,6 +388,7 @@ run_case "drive D" case_drive_d
 run_case "installed program is read-only" case_readonly_program
 run_case "installed program held by another program" case_held_program
 run_case "installed program held for a moment" case_held_briefly
+run_case "installed program read by a scanner for a moment" case_held_by_scanner
 run_case "Desktop value names a folder that does not exist" case_desktop_missing
 run_case "missing Desktop value" case_missing_desktop_value
 run_case "Cancel on every page that shows it" case_cancel_everywhere

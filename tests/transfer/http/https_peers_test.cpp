@@ -42,8 +42,11 @@ TEST_F(HttpsPeersTest, RefusesEveryCertificateProblem) {
       // CERT_E_CN_NO_MATCH; X509_V_ERR_HOSTNAME_MISMATCH
       {tls.otherHost, OnWindowsElse(u"The server's certificate names another host. (0x800B010F)",
                                     u"The server's certificate names another host. (0x0000003E)")},
-      // CERT_TRUST_IS_NOT_TIME_VALID; X509_V_ERR_CERT_HAS_EXPIRED
-      {tls.expired, OnWindowsElse(u"The server's certificate has expired. (0x00000001)",
+      // CERT_TRUST_IS_NOT_TIME_VALID, and the two bits that say that its
+      // revocation could not be checked, since it names no list
+      // (CERT_TRUST_REVOCATION_STATUS_UNKNOWN, CERT_TRUST_IS_OFFLINE_REVOCATION);
+      // X509_V_ERR_CERT_HAS_EXPIRED
+      {tls.expired, OnWindowsElse(u"The server's certificate has expired. (0x01000041)",
                                   u"The server's certificate has expired. (0x0000000A)")},
       // CERT_TRUST_IS_UNTRUSTED_ROOT; X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT
       {tls.selfSigned, OnWindowsElse(u"The server's certificate is not trusted. (0x00000020)",
@@ -66,6 +69,47 @@ TEST_F(HttpsPeersTest, TrustsOnlyTheSystemStoreWithoutTheSetting) {
   EXPECT_EQ(Download(SecureUrl(tls.good), dir / "upgrade.zip"),
             OnWindowsElse(u"The server's certificate is not trusted. (0x00010000)",
                           u"The server's certificate is not trusted. (0x00000014)"));
+}
+
+// Through the user's proxy, a chain that ends in no trusted root or stops
+// short: Windows looked for what was missing through the system's own
+// network settings, not through that proxy, and the message says so.
+TEST_F(HttpsPeersTest, AChainNotCompletedThroughTheProxySaysWhereWindowsLooked) {
+  client.ProxyParams.ProxyServer = u"127.0.0.1";
+  client.ProxyParams.ProxyPort = proxyPort;
+  EXPECT_EQ(Download(SecureUrl(tls.good), dir / "upgrade.zip"),
+            OnWindowsElse(u"Windows could not complete the check of the server's certificate "
+                          u"through the system's network settings. (0x00010000)",
+                          u"The server's certificate is not trusted. (0x00000014)"));
+  EXPECT_FALSE(client.Connected());
+}
+
+// The certificates of these servers name the authority's revocation list,
+// which nginx serves on loopback. Windows checks every certificate of the
+// chain but the root; OpenSSL, as this program uses it elsewhere, checks
+// none.
+TEST_F(HttpsPeersTest, ARevokedCertificateIsRefusedWithItsOwnMessage) {
+  client.CaFile = CaFile();
+  test::WriteFile(dir / "upgrade.zip", "old");
+  // CERT_TRUST_IS_REVOKED
+  EXPECT_EQ(Download(SecureUrl(tls.revoked), dir / "upgrade.zip"),
+            OnWindowsElse(u"The server's certificate has been revoked. (0x00000004)", u""));
+#ifdef _WIN32
+  EXPECT_EQ(test::ReadFile(dir / "upgrade.zip"), "");
+  EXPECT_FALSE(client.Connected());
+#endif
+  client.Disconnect();
+  // A certificate that the same list does not name.
+  EXPECT_EQ(Download(SecureUrl(tls.listed), dir / "upgrade.zip"), u"");
+  EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
+}
+
+// A revocation list that cannot be had (nothing answers where it is said to
+// be): the certificate passes, as in browsers.
+TEST_F(HttpsPeersTest, ARevocationListThatCannotBeFetchedLetsTheCertificatePass) {
+  client.CaFile = CaFile();
+  EXPECT_EQ(Download(SecureUrl(tls.unlisted), dir / "upgrade.zip"), u"");
+  EXPECT_TRUE(test::ReadFile(dir / "upgrade.zip") == Served("upgrade.zip"));
 }
 
 #ifndef _WIN32

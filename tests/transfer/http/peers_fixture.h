@@ -29,7 +29,8 @@ class PeersTest : public ::testing::Test {
     ASSERT_TRUE(ports >> nginxPort >> proxyPort);
     std::ifstream tlsPorts(peers / "tls-ports");
     ASSERT_TRUE(tlsPorts >> tls.good >> tls.otherHost >> tls.expired >> tls.selfSigned >>
-                tls.onlyTls10 >> tls.cutOff >> tls.asksClient);
+                tls.onlyTls10 >> tls.cutOff >> tls.asksClient >> tls.listed >> tls.revoked >>
+                tls.unlisted);
     std::ofstream(peers / "access.log", std::ios::trunc).close();
   }
 
@@ -93,7 +94,7 @@ class PeersTest : public ::testing::Test {
   int proxyPort = 0;
   struct {
     int good = 0, otherHost = 0, expired = 0, selfSigned = 0, onlyTls10 = 0, cutOff = 0,
-        asksClient = 0;
+        asksClient = 0, listed = 0, revoked = 0, unlisted = 0;
   } tls;
   TempDir dir;
   THttpClient client;

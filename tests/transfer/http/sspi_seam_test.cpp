@@ -11,6 +11,11 @@
 //    extra data, as Windows 11 answers a TLS 1.3 session ticket after the
 //    handshake; the connection is reported as TLS 1.3, which Wine 8 does not
 //    offer.
+//  - SEC_E_INCOMPLETE_MESSAGE from InitializeSecurityContext while the test
+//    holds that message back, as Windows answers a message that has come
+//    only in part; and SEC_E_CONTEXT_EXPIRED from DecryptMessage while the
+//    message is still pending, as Windows answers a context that expects
+//    InitializeSecurityContext.
 // What must hold is what a user sees: the package arrives byte for byte.
 #include <windows.h>
 
@@ -23,6 +28,8 @@
 
 #include <string>
 
+#include "platform/tcp_connection.h"
+#include "platform/tls_connection.h"
 #include "tests/transfer/http/peers_fixture.h"
 
 namespace zephora {
@@ -44,6 +51,9 @@ struct Injection {
   std::string extraAfterTicket;
   std::string inputAfterTicket;
   bool ticketPending = false;
+  bool holdTicket = false;  // the message after the handshake is incomplete meanwhile
+  int ticketIncomplete = 0;
+  int decryptWhilePending = 0;
 };
 Injection gInjection;
 const SecurityFunctionTableW* gSystem = nullptr;
@@ -60,6 +70,11 @@ SECURITY_STATUS SEC_ENTRY InitializeAsWindows(PCredHandle credentials, PCtxtHand
                                               PTimeStamp expiry) {
   Injection& s = gInjection;
   const bool hasInput = context != nullptr && input != nullptr && input->pBuffers[0].cbBuffer > 0;
+  if (s.ticketPending && s.holdTicket && context != nullptr) {
+    // Nothing taken: the rest of the message has not come.
+    ++s.ticketIncomplete;
+    return SEC_E_INCOMPLETE_MESSAGE;
+  }
   if (s.ticketPending && hasInput) {
     // After a session ticket, Windows takes the bytes that followed it and
     // hands back as extra what is no handshake: here all of them, records
@@ -89,6 +104,10 @@ SECURITY_STATUS SEC_ENTRY InitializeAsWindows(PCredHandle credentials, PCtxtHand
 SECURITY_STATUS SEC_ENTRY DecryptAsWindows(PCtxtHandle context, PSecBufferDesc message,
                                            ULONG sequence, PULONG quality) {
   Injection& s = gInjection;
+  if (s.ticketPending) {
+    ++s.decryptWhilePending;
+    return SEC_E_CONTEXT_EXPIRED;
+  }
   if (s.renegotiate && s.renegotiateAnswered == 0) {
     ++s.renegotiateAnswered;
     // As if a session ticket came first: no data, and every byte given is
@@ -168,6 +187,72 @@ TEST_F(SChannelAsWindows, ASessionTicketAfterATls13HandshakeLeavesTheDataWhole) 
   EXPECT_FALSE(gInjection.extraAfterTicket.empty());
   EXPECT_TRUE(gInjection.inputAfterTicket == gInjection.extraAfterTicket);
   EXPECT_FALSE(gInjection.ticketPending);
+}
+
+// PeerClosed() before a connection is reused reads with a deadline: it can
+// stop while the message after the handshake has come only in part.
+class CutByADeadline : public SChannelAsWindows {
+ protected:
+  // Asks for upgrade.zip and looks whether the server closed once the
+  // reply's first records are there; the look stops in the middle of the
+  // message, which then comes in full.
+  void CutTheMessageAfterTheHandshake() {
+    gInjection.renegotiate = true;
+    gInjection.reportTls13 = true;
+    gInjection.holdTicket = true;
+    ASSERT_EQ(tcp.Connect("localhost", static_cast<std::uint16_t>(tls.good)), 0);
+    ASSERT_EQ(session.Handshake("localhost", TlsOptions{CaFile()}), 0);
+    ASSERT_EQ(session.Send(kRequest.data(), kRequest.size()), 0);
+    bool ready = false;
+    ASSERT_EQ(tcp.WaitReadable(30000, ready), 0);
+    ASSERT_TRUE(ready);
+    EXPECT_FALSE(session.PeerClosed());
+    EXPECT_EQ(gInjection.renegotiateAnswered, 1);
+    EXPECT_GE(gInjection.ticketIncomplete, 1);
+    EXPECT_TRUE(gInjection.ticketPending);
+    gInjection.holdTicket = false;
+  }
+  // Reads the first reply and checks that the package arrived whole.
+  void ExpectThePackage() {
+    std::string reply;
+    const std::string& served = Served("upgrade.zip");
+    for (;;) {
+      const std::size_t headEnd = reply.find("\r\n\r\n");
+      if (headEnd != std::string::npos && reply.size() - headEnd - 4 >= served.size())
+        break;
+      char chunk[16384];
+      std::size_t done = 0;
+      ASSERT_EQ(session.Receive(chunk, sizeof chunk, done), 0);
+      ASSERT_GT(done, 0u);
+      reply.append(chunk, done);
+    }
+    EXPECT_EQ(gInjection.decryptWhilePending, 0);
+    EXPECT_FALSE(gInjection.ticketPending);
+    EXPECT_TRUE(reply.starts_with("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(reply.substr(reply.find("\r\n\r\n") + 4, served.size()) == served);
+  }
+  void TearDown() override {
+    session.Close();
+    SChannelAsWindows::TearDown();
+  }
+
+  const std::string kRequest = "GET /zephora/Files/upgrade.zip HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  TcpConnection tcp;
+  TlsConnection session{tcp};
+};
+
+// The next read resumes the exchange before it decrypts anything.
+TEST_F(CutByADeadline, TheNextReadResumesTheExchangeFirst) {
+  CutTheMessageAfterTheHandshake();
+  ExpectThePackage();
+}
+
+// So does the next request, as when the connection is reused.
+TEST_F(CutByADeadline, TheNextRequestResumesTheExchangeFirst) {
+  CutTheMessageAfterTheHandshake();
+  ASSERT_EQ(session.Send(kRequest.data(), kRequest.size()), 0);
+  EXPECT_FALSE(gInjection.ticketPending);
+  ExpectThePackage();
 }
 
 // Under TLS 1.2 the same answer is a renegotiation, which could bring another

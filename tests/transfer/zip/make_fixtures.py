@@ -229,6 +229,12 @@ def crafted(folder):
     blob[0] = ord("X")
     c("bad-local-header.zip", bytes(blob))
     c("replace-target.zip", raw_zip([stored(b"target.txt", b"new content")]))
+    # An entry nested 300 characters deep, whose file name alone puts the
+    # target past Windows' classic limit of 260 characters in any folder.
+    long_name = b"l" * 236 + b".txt"
+    deep = b"".join(b"folder%02d/" % i for i in range(7)) + long_name
+    assert len(deep) >= 300
+    c("deep-entry.zip", raw_zip([stored(deep, b"deep content"), stored(b"short.txt", b"short")]))
     # The package's own name, in a stored folder and in other letters.
     c("named-like-package.zip", raw_zip([stored(b"docs/main.zip", b"an entry, not the package"),
                                          stored(b"MAIN.ZIP", b"an entry in capitals"),

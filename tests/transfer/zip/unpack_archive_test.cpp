@@ -482,6 +482,28 @@ TEST(UnpackArchive, NamesFollowTheDecodingRules) {
   EXPECT_EQ(ReadFile(infozip.Path() / fs::path(u8"日本語.txt")), "日本語\n");
 }
 
+// An entry nested 300 characters deep lands in the package's folder under
+// its own name, which alone takes the full path past 260 characters: the
+// file is written, replaced by a second package, and given its time and
+// attributes all the same. Windows refuses such a path in the classic form;
+// Wine takes either form, so what the file functions are given is proven by
+// Path.ALongAbsolutePathTakesTheExtendedLengthForm, and that the extended
+// form works end to end, here.
+TEST(UnpackArchive, AnEntryWhosePathPassesTheClassicLimitIsInstalled) {
+  TempDir dir;
+  const std::string name = std::string(236, 'l') + ".txt";
+  ASSERT_GT(test::ToText(dir / name).size(), 260u);
+  TUnZipper unzipper;
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "crafted/deep-entry.zip", "main.zip")), "");
+  EXPECT_EQ(ReadFile(dir / name), "deep content");
+  test::WriteFile(dir / name, "old content");
+  EXPECT_EQ(Unpack(unzipper, Package(dir, "crafted/deep-entry.zip", "upgrade.zip")), "");
+  EXPECT_EQ(ReadFile(dir / name), "deep content");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{name, "short.txt"}));
+  EXPECT_EQ(LocalWriteTime(dir / name).tm_year, LocalWriteTime(dir / "short.txt").tm_year);
+  EXPECT_EQ(Attributes(dir / name), Attributes(dir / "short.txt"));
+}
+
 TEST(UnpackArchive, SecondPackageReplacesFilesOfTheFirst) {
   TempDir dir;
   TUnZipper unzipper;
