@@ -399,18 +399,19 @@ int SChannelEngine::CheckServer() {
   const unique_chain chain(built);
 
   // The chain's own status first: Wine's SSL policy passes a partial chain.
-  // Its bits, all of them, are the code support sees
-  // (CERT_TRUST_IS_UNTRUSTED_ROOT, CERT_TRUST_IS_REVOKED, ...).
+  // Its bits are the code support sees (CERT_TRUST_IS_UNTRUSTED_ROOT,
+  // CERT_TRUST_IS_REVOKED, ...), less a revocation that could not be
+  // checked: that passes, so it is no part of any failure's code.
   const DWORD trust = built->TrustStatus.dwErrorStatus;
-  if ((trust & CERT_TRUST_IS_REVOKED) != 0)
-    return Fail(kTlsRevoked, trust);
   const DWORD errors = trust & ~kRevocationUnknown;
+  if ((errors & CERT_TRUST_IS_REVOKED) != 0)
+    return Fail(kTlsRevoked, errors);
   // Windows looks for a missing issuer through the system's network
   // settings, which the caller may want to say.
   if ((errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) != 0)
-    return Fail(kTlsUnknownIssuer, trust);
+    return Fail(kTlsUnknownIssuer, errors);
   if ((errors & ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_VALID)) != 0)
-    return Fail(kTlsUntrusted, trust);
+    return Fail(kTlsUntrusted, errors);
   if (errors != 0) {
     const CERT_SIMPLE_CHAIN* simple = built->rgpChain[0];
     for (DWORD i = 0; i < simple->cElement; ++i) {
@@ -419,9 +420,9 @@ int SChannelEngine::CheckServer() {
         return Fail(crypt32.CertVerifyTimeValidity(nullptr, element->pCertContext->pCertInfo) < 0
                         ? kTlsNotYetValid
                         : kTlsExpired,
-                    trust);
+                    errors);
     }
-    return Fail(kTlsExpired, trust);
+    return Fail(kTlsExpired, errors);
   }
 
   HTTPSPolicyCallbackData ssl{};
