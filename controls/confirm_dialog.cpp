@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "controls/common_controls.h"
 #include "controls/dialog_texts.h"
 #include "controls/window.h"
 #include "i18n/translation.h"
@@ -21,15 +22,10 @@ constexpr int kMaxTextWidth = 360;
 
 // The system's question icon at `size` pixels. LoadImage fails for a system
 // icon without LR_SHARED, and a shared one comes at the system's size; this
-// one is drawn for the window's resolution, and is ours to destroy. MinGW's
-// import library lacks the function: it comes from comctl32 6, which the
-// manifest has loaded already.
+// one is drawn for the window's resolution, and is ours to destroy.
 HICON LoadQuestionIcon(int size) {
-  const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
-  const auto load = reinterpret_cast<decltype(&LoadIconWithScaleDown)>(
-      reinterpret_cast<void*>(GetProcAddress(comctl32, "LoadIconWithScaleDown")));
   HICON icon = nullptr;
-  if (load == nullptr || FAILED(load(nullptr, IDI_QUESTION, size, size, &icon)))
+  if (FAILED(comctl::LoadIconWithScaleDown(nullptr, IDI_QUESTION, size, size, &icon)))
     return nullptr;
   return icon;
 }

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "controls/common_controls.h"
 #include "platform/exception.h"
 #include "platform/system_error.h"
 #include "platform/wide.h"
@@ -172,7 +173,7 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
 
 SubclassedControl::~SubclassedControl() {
   if (HWND window = hwnd_.get()) {
-    RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
+    comctl::RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
   }
 }
 
@@ -185,7 +186,7 @@ void SubclassedControl::Create(const wchar_t* className, DWORD exStyle, DWORD st
   if (window == nullptr)
     ThrowLastError();
   hwnd_.reset(window);
-  SetWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0,
+  comctl::SetWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0,
                     reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -194,7 +195,7 @@ LRESULT SubclassedControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT SubclassedControl::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefSubclassProc(Handle(), message, wParam, lParam);
+  return comctl::DefSubclassProc(Handle(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message, WPARAM wParam,
@@ -204,7 +205,7 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
   const LRESULT result =
       Guarded(window, [&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
+    comctl::RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
     self->hwnd_.release();
   }
   return result;

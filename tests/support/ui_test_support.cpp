@@ -129,6 +129,7 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   seen_.found = true;
   seen_.window = search.found;
   seen_.owner = GetWindow(search.found, GW_OWNER);
+  seen_.exStyle = GetWindowLongPtrW(search.found, GWL_EXSTYLE);
   seen_.caption = WindowText(search.found);
   EnumChildWindows(search.found, &RecordChild, reinterpret_cast<LPARAM>(&seen_));
   for (UINT key : keys) {

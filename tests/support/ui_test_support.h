@@ -38,6 +38,8 @@ struct SeenDialog {
   bool found = false;
   HWND window = nullptr;
   HWND owner = nullptr;
+  // Its extended style: WS_EX_TOPMOST for a box in front of every program.
+  LONG_PTR exStyle = 0;
   std::wstring caption;
   std::vector<SeenChild> children;
   // The child with that id, or an empty record.
