@@ -19,9 +19,9 @@ TApplication::TApplication(const Text& executablePath) : title_(ApplicationTitle
   // only if this call is the one that set it up.
   comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   // The classes of the common controls (version 6, by the manifest; loaded
-  // here, first of all their uses) that the windows use: the standard ones and the progress bar. Windows'
-  // documentation asks for this before the first such control is created;
-  // Wine registers them on its own.
+  // here, first of all their uses) that the windows use: the standard ones and the progress bar.
+  // Windows' documentation asks for this before the first such control is created; Wine registers
+  // them on its own.
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS;

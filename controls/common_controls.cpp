@@ -21,6 +21,10 @@ Function Find(const char* name) {
 
 }  // namespace
 
+HMODULE Module() {
+  return Library().Module();
+}
+
 Version LoadedVersion() {
   const auto get = Find<DLLGETVERSIONPROC>("DllGetVersion");
   DLLVERSIONINFO info{};
@@ -52,8 +56,7 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 BOOL ImageList_GetIconSize(HIMAGELIST images, int* width, int* height) {
-  static const auto function =
-      Find<decltype(&::ImageList_GetIconSize)>("ImageList_GetIconSize");
+  static const auto function = Find<decltype(&::ImageList_GetIconSize)>("ImageList_GetIconSize");
   return function != nullptr ? function(images, width, height) : FALSE;
 }
 
@@ -65,8 +68,7 @@ BOOL ImageList_Draw(HIMAGELIST images, int index, HDC dc, int x, int y, UINT sty
 HRESULT LoadIconWithScaleDown(HINSTANCE instance, const wchar_t* name, int width, int height,
                               HICON* icon) {
   // MinGW's import library lacks it, though its header declares it.
-  static const auto function =
-      Find<decltype(&::LoadIconWithScaleDown)>("LoadIconWithScaleDown");
+  static const auto function = Find<decltype(&::LoadIconWithScaleDown)>("LoadIconWithScaleDown");
   return function != nullptr ? function(instance, name, width, height, icon) : E_NOTIMPL;
 }
 

@@ -21,6 +21,9 @@ struct Version {
   DWORD minor = 0;
 };
 Version LoadedVersion();
+// The loaded library (null when it could not be loaded): its file tells
+// which of the versions it is.
+HMODULE Module();
 
 // The functions of comctl32 that the controls use, with the same meaning.
 // Without the library each fails as the function itself would.

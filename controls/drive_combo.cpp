@@ -173,7 +173,8 @@ void TDriveCombo::DrawItem(const DRAWITEMSTRUCT& item) {
   int iconHeight = 0;
   if (images_ != nullptr) {
     comctl::ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
-    comctl::ImageList_Draw(images_, icons_[item.itemID], dc, row.left + kOffset, row.top, ILD_TRANSPARENT);
+    comctl::ImageList_Draw(images_, icons_[item.itemID], dc, row.left + kOffset, row.top,
+                           ILD_TRANSPARENT);
   }
   const std::wstring text = RowText(static_cast<int>(item.itemID));
 

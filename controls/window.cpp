@@ -35,6 +35,28 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
   return unique_hfont(CreateFontIndirectW(&font));
 }
 
+LRESULT SystemColoursFor(HDC dc) {
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  // Themed radio buttons and check boxes draw their text on what lies
+  // behind them.
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(WindowBrush());
+}
+
+LRESULT EraseInWindowColour(HWND window, HDC dc) {
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, WindowBrush());
+  return TRUE;
+}
+
+void RepaintForNewColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOLORCHANGE)
+    ForwardToDescendants(window, message, wParam, lParam);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 Text WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -187,7 +209,7 @@ void SubclassedControl::Create(const wchar_t* className, DWORD exStyle, DWORD st
     ThrowLastError();
   hwnd_.reset(window);
   comctl::SetWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0,
-                    reinterpret_cast<DWORD_PTR>(this));
+                            reinterpret_cast<DWORD_PTR>(this));
 }
 
 LRESULT SubclassedControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -217,7 +239,7 @@ void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 TPanel::TPanel(const Args& args) {
-  CreatePanel(args, ClassInfo{L"ZephoraPanel", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
+  CreatePanel(args, ClassInfo{L"ZephoraPanel", WindowBrush()});
 }
 
 void TPanel::CreatePanel(const Args& args, const ClassInfo& info) {
@@ -242,13 +264,20 @@ LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
-      // Labels, radio buttons and check boxes take the panel's colour.
-      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return static_cast<LRESULT>(GetClassLongPtrW(Handle(), GCLP_HBRBACKGROUND));
+      return SystemColoursFor(reinterpret_cast<HDC>(wParam));
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
+      break;
+    case WM_ERASEBKGND:
+      return EraseInWindowColour(Handle(), reinterpret_cast<HDC>(wParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      // A test's host window; pages and the page container are drawn anew
+      // by the window they lie in.
+      if (GetParent(Handle()) == nullptr)
+        RepaintForNewColours(Handle(), message, wParam, lParam);
       break;
     case WM_DEVICECHANGE:
       if (GetParent(Handle()) == nullptr) {

@@ -28,6 +28,25 @@ UINT WindowDpi(HWND window);
 void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // "Tahoma" at a character height given in design pixels.
 unique_hfont CreateTahoma(int designHeight, UINT dpi);
+// The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN for a label, radio
+// button or check box on a page: the system's window colour behind the
+// system's window-text colour. Both come from the system, so that a contrast
+// theme never puts its light text on a white of our own; in the normal look
+// they are white and black.
+LRESULT SystemColoursFor(HDC dc);
+// The brush of the system's window colour. Windows' brush follows a change
+// of the colour; Wine makes a new one, so it is asked for anew each time.
+inline HBRUSH WindowBrush() {
+  return GetSysColorBrush(COLOR_WINDOW);
+}
+// The answer to WM_ERASEBKGND of a window in the system's window colour,
+// the brush of the day rather than the one the class was registered with.
+LRESULT EraseInWindowColour(HWND window, HDC dc);
+// After the system's colours or theme changed: the common controls inside
+// `window` are told (Windows tells top-level windows only), and all of it is
+// drawn anew.
+void RepaintForNewColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The text of a window of this thread: a label's or button's caption, an
 // edit field's contents.
 Text WindowText(HWND window);
@@ -97,7 +116,7 @@ class SubclassedControl {
   unique_hwnd hwnd_;
 };
 
-// A plain white container: pages, the page container, a test's host window.
+// A plain container in the system's window colour: pages, the page container, a test's host window.
 // Passes its children's notifications on to its parent after reflecting
 // them, so the top-level window sees every click.
 class TPanel : public Window {
