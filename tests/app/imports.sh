@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# SETUP.EXE and the support tools import only KnownDLLs (and comctl32 by
-# their manifest); scripts/check-imports says so, and refuses programs that
-# import anything else, which two probes built here do.
+# SETUP.EXE and the support tools import only KnownDLLs; scripts/check-imports
+# says so, and refuses programs that import anything else, which two probes
+# built here do: comctl32 among them, manifest or not, since the DLLs it
+# imports are searched for beside the program.
 #   imports.sh CC OBJDUMP WORK-DIR EXE...
 set -uo pipefail
 cc=$1 objdump=$2 work=$3
