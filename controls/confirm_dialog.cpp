@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "controls/common_controls.h"
+#include "controls/dialog_accessible.h"
 #include "controls/dialog_texts.h"
 #include "controls/window.h"
 #include "i18n/translation.h"
@@ -32,7 +33,7 @@ HICON LoadQuestionIcon(int size) {
 
 class TConfirmDialog : public Window {
  public:
-  TConfirmDialog(HWND owner, const Text& text) : owner_(owner) {
+  TConfirmDialog(HWND owner, const Text& text) : owner_(owner), message_(ToWide(text)) {
     UINT dpi = WindowDpi(owner);
     auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
     // The system's message font and icon size at the window's resolution,
@@ -147,6 +148,12 @@ class TConfirmDialog : public Window {
         break;
       case DM_GETDEFID:
         return MAKELRESULT(IDYES, DC_HASDEFID);
+      case WM_GETOBJECT:
+        // A screen reader reads the question when the dialog opens, not
+        // only the focused button.
+        if (const LRESULT answer = AnswerAsDialog(Handle(), wParam, lParam, message_))
+          return answer;
+        break;
       case WM_CLOSE:
         Finish(false);
         return 0;
@@ -176,6 +183,7 @@ class TConfirmDialog : public Window {
   }
 
   HWND owner_;
+  std::wstring message_;
   unique_hfont font_;
   unique_hicon icon_;
   bool done_ = false;

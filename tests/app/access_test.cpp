@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <cwctype>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ufrmMain.h"
@@ -285,6 +287,59 @@ TEST_F(Keyboard, TabReachesOnlyTheButtonInFront) {
   const std::vector<HWND> expected{form->btFINISH.Handle(), form->btCANCEL.Handle(),
                                    form->btFINISH.Handle()};
   EXPECT_EQ(order, expected);
+}
+
+// What a screen reader learns of Cancel's question, asked from another
+// thread as a reader asks from its own process: a dialog, named by its
+// caption, whose description is the question; so the reader reads the
+// question when the dialog opens, not only the focused Yes.
+TEST_F(Keyboard, AScreenReaderIsToldTheQuestionIsADialogAndReadsItsText) {
+  struct Seen {
+    bool found = false;
+    LONG role = 0;
+    std::wstring name;
+    std::wstring description;
+  } seen;
+  std::thread reader([&seen] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
+      dialog = FindWindowW(kConfirmDialogClass, nullptr);
+      if (dialog == nullptr)
+        Sleep(20);
+    }
+    IAccessible* accessible = nullptr;
+    if (dialog != nullptr && SUCCEEDED(AccessibleObjectFromWindow(
+                                 dialog, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                 reinterpret_cast<void**>(&accessible)))) {
+      VARIANT self{};
+      self.vt = VT_I4;
+      self.lVal = CHILDID_SELF;
+      VARIANT role{};
+      if (SUCCEEDED(accessible->get_accRole(self, &role)) && role.vt == VT_I4)
+        seen.role = role.lVal;
+      BSTR text = nullptr;
+      if (SUCCEEDED(accessible->get_accName(self, &text)) && text != nullptr)
+        seen.name = text;
+      SysFreeString(text);
+      text = nullptr;
+      if (SUCCEEDED(accessible->get_accDescription(self, &text)) && text != nullptr)
+        seen.description = text;
+      SysFreeString(text);
+      accessible->Release();
+      seen.found = true;
+    }
+    if (dialog != nullptr)
+      PostMessageW(dialog, WM_CLOSE, 0, 0);
+    CoUninitialize();
+  });
+  Click(form->btCANCEL);
+  reader.join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.role, ROLE_SYSTEM_DIALOG);
+  EXPECT_EQ(seen.name, L"WAARSCHUWING");
+  EXPECT_EQ(seen.description, L"De installatie is niet voltooid.\rBent u zeker ?");
+  EXPECT_EQ(form->PageIndex(), kStart);  // closed without an answer: No
 }
 
 }  // namespace
