@@ -297,42 +297,47 @@ void WaitUntilHandled(HWND wizard) {
 }
 
 // The messages a keystroke gives the window with the focus, as the
-// system's keyboard input would: key down, the character, key up. Each is
-// handled before the next is posted, since each may move the focus.
-void PressKey(HWND wizard, UINT key, wchar_t character, bool alt) {
+// system's keyboard input would: key down and key up; the wizard's message
+// loop makes the character of it, as it does of a real keystroke. Each is
+// handled before the next is posted, since each may move the focus. A
+// character no key of the layout gives comes as the character alone.
+void PressKey(HWND wizard, UINT key, bool alt) {
   const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
   const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
   const LPARAM up = down | (static_cast<LPARAM>(3) << 30);
   PostMessageW(FocusOf(wizard), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, down);
   WaitUntilHandled(wizard);
-  if (character != 0) {
-    PostMessageW(FocusOf(wizard), alt ? WM_SYSCHAR : WM_CHAR, character, down);
-    WaitUntilHandled(wizard);
-  }
   PostMessageW(FocusOf(wizard), alt ? WM_SYSKEYUP : WM_KEYUP, key, up);
   WaitUntilHandled(wizard);
+}
+
+void TypeCharacter(HWND wizard, wchar_t character) {
+  const SHORT key = VkKeyScanW(character);
+  if (key != -1 && HIBYTE(key) == 0) {
+    PressKey(wizard, LOBYTE(key), false);
+  } else {
+    PostMessageW(FocusOf(wizard), WM_CHAR, character, 1);
+    WaitUntilHandled(wizard);
+  }
 }
 
 bool PressNamedKey(HWND wizard, const std::wstring& name) {
   struct Named {
     const wchar_t* name;
     UINT key;
-    wchar_t character;
   };
   static const Named keys[] = {
-      {L"Tab", VK_TAB, 0},        {L"Enter", VK_RETURN, 0}, {L"Esc", VK_ESCAPE, 0},
-      {L"Space", VK_SPACE, L' '}, {L"Up", VK_UP, 0},        {L"Down", VK_DOWN, 0},
-      {L"Left", VK_LEFT, 0},      {L"Right", VK_RIGHT, 0},
+      {L"Tab", VK_TAB}, {L"Enter", VK_RETURN}, {L"Esc", VK_ESCAPE}, {L"Space", VK_SPACE},
+      {L"Up", VK_UP},   {L"Down", VK_DOWN},    {L"Left", VK_LEFT},  {L"Right", VK_RIGHT},
   };
   for (const Named& named : keys) {
     if (name == named.name) {
-      PressKey(wizard, named.key, named.character, false);
+      PressKey(wizard, named.key, false);
       return true;
     }
   }
   if (name.size() == 5 && name.compare(0, 4, L"Alt+") == 0) {
-    const wchar_t letter = static_cast<wchar_t>(towupper(name[4]));
-    PressKey(wizard, letter, static_cast<wchar_t>(towlower(letter)), true);
+    PressKey(wizard, static_cast<UINT>(towupper(name[4])), true);
     return true;
   }
   return false;
@@ -472,10 +477,8 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
   } else if (verb == L"key" && need(1)) {
     const std::wstring key = args[i++];
     if (!PressNamedKey(wizard, key)) {
-      for (wchar_t c : key) {
-        const SHORT vk = VkKeyScanW(c);
-        PressKey(wizard, vk != -1 ? LOBYTE(vk) : 0, c, false);
-      }
+      for (wchar_t c : key)
+        TypeCharacter(wizard, c);
     }
     std::printf("key: %s\n", Narrow(key).c_str());
   } else if (verb == L"expect-focus" && need(1)) {
