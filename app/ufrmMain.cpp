@@ -474,7 +474,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       return SystemColoursFor(reinterpret_cast<HDC>(wParam));
     case WM_ERASEBKGND:
-      return EraseInWindowColour(Handle(), reinterpret_cast<HDC>(wParam));
+      return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
       RepaintForNewColours(Handle(), message, wParam, lParam);

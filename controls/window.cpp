@@ -35,19 +35,19 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
   return unique_hfont(CreateFontIndirectW(&font));
 }
 
-LRESULT SystemColoursFor(HDC dc) {
-  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+LRESULT SystemColoursFor(HDC dc, int background, int text) {
+  SetTextColor(dc, GetSysColor(text));
+  SetBkColor(dc, GetSysColor(background));
   // Themed radio buttons and check boxes draw their text on what lies
   // behind them.
   SetBkMode(dc, TRANSPARENT);
-  return reinterpret_cast<LRESULT>(WindowBrush());
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
 }
 
-LRESULT EraseInWindowColour(HWND window, HDC dc) {
+LRESULT EraseInSystemColour(HWND window, HDC dc, int colour) {
   RECT client{};
   GetClientRect(window, &client);
-  FillRect(dc, &client, WindowBrush());
+  FillRect(dc, &client, GetSysColorBrush(colour));
   return TRUE;
 }
 
@@ -264,14 +264,14 @@ LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
-      return SystemColoursFor(reinterpret_cast<HDC>(wParam));
+      return SystemColoursFor(reinterpret_cast<HDC>(wParam), backgroundColour_, textColour_);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
       break;
     case WM_ERASEBKGND:
-      return EraseInWindowColour(Handle(), reinterpret_cast<HDC>(wParam));
+      return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam), backgroundColour_);
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
       // A test's host window; pages and the page container are drawn anew

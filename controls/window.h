@@ -32,16 +32,18 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi);
 // button or check box on a page: the system's window colour behind the
 // system's window-text colour. Both come from the system, so that a contrast
 // theme never puts its light text on a white of our own; in the normal look
-// they are white and black.
-LRESULT SystemColoursFor(HDC dc);
+// they are white and black. A panel of another system colour (the button
+// bar's) passes its own pair.
+LRESULT SystemColoursFor(HDC dc, int background = COLOR_WINDOW, int text = COLOR_WINDOWTEXT);
 // The brush of the system's window colour. Windows' brush follows a change
 // of the colour; Wine makes a new one, so it is asked for anew each time.
 inline HBRUSH WindowBrush() {
   return GetSysColorBrush(COLOR_WINDOW);
 }
-// The answer to WM_ERASEBKGND of a window in the system's window colour,
-// the brush of the day rather than the one the class was registered with.
-LRESULT EraseInWindowColour(HWND window, HDC dc);
+// The answer to WM_ERASEBKGND of a window in a system colour (the window
+// colour unless said), the brush of the day rather than the one the class
+// was registered with.
+LRESULT EraseInSystemColour(HWND window, HDC dc, int colour = COLOR_WINDOW);
 // After the system's colours or theme changed: the common controls inside
 // `window` are told (Windows tells top-level windows only), and all of it is
 // drawn anew.
@@ -134,6 +136,10 @@ class TPanel : public Window {
  protected:
   void CreatePanel(const Args& args, const ClassInfo& info);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // The system colours of its background and of its labels' text.
+  int backgroundColour_ = COLOR_WINDOW;
+  int textColour_ = COLOR_WINDOWTEXT;
 };
 
 }  // namespace zephora
