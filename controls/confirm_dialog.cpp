@@ -148,6 +148,13 @@ class TConfirmDialog : public Window {
         break;
       case DM_GETDEFID:
         return MAKELRESULT(IDYES, DC_HASDEFID);
+      // The question in the system's pair of dialog colours; the default
+      // answer pairs the window-text colour with the dialog's background,
+      // which a contrast theme need not make readable together.
+      case WM_CTLCOLORSTATIC:
+        return SystemColoursFor(reinterpret_cast<HDC>(wParam), COLOR_BTNFACE, COLOR_BTNTEXT);
+      case WM_ERASEBKGND:
+        return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
       case WM_GETOBJECT:
         // A screen reader reads the question when the dialog opens, not
         // only the focused button.

@@ -169,6 +169,36 @@ TEST_F(Contrast, AnotherPairAfterTheFirstIsFollowedToo) {
   EXPECT_EQ(ImagePixel(), RGB(0, 0, 64));
 }
 
+// The question's text in the dialog's own pair, whichever pair a theme
+// changes.
+TEST_F(Contrast, TheQuestionsTextTakesTheDialogsPairOfColours) {
+  SetPair(kBlack, kWhite);
+  struct Seen {
+    bool found = false;
+    ColourAnswer answer{};
+  } seen;
+  std::thread asker([&seen] {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
+      dialog = FindWindowW(kConfirmDialogClass, nullptr);
+      if (dialog == nullptr)
+        Sleep(20);
+    }
+    if (dialog == nullptr)
+      return;
+    HWND text = FindWindowExW(dialog, nullptr, L"Static",
+                              L"De installatie is niet voltooid.\rBent u zeker ?");
+    seen.found = text != nullptr;
+    seen.answer = AskColours(dialog, WM_CTLCOLORSTATIC, text);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  Click(form->btCANCEL);
+  asker.join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.answer, (ColourAnswer{GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE),
+                                       GetSysColor(COLOR_BTNFACE)}));
+}
+
 class Keyboard : public test::WizardTest {
  protected:
   // What the dialog navigation sends for Enter and Esc when it finds no
