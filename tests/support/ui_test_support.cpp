@@ -46,6 +46,11 @@ DialogAnswerer::~DialogAnswerer() {
     thread_.join();
 }
 
+const SeenDialog& DialogAnswerer::ResultAfterModalStep() {
+  stop_ = true;
+  return Result();
+}
+
 const SeenDialog& DialogAnswerer::Result() {
   if (thread_.joinable())
     thread_.join();
@@ -107,7 +112,10 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   const auto deadline = Clock::now() + std::chrono::seconds(10);
   Search search{&className, nullptr};
   while (search.found == nullptr && Clock::now() < deadline) {
+    const bool last = stop_;
     EnumThreadWindows(uiThread_, &FindByClass, reinterpret_cast<LPARAM>(&search));
+    if (last)
+      break;
     if (search.found == nullptr)
       Sleep(20);
   }

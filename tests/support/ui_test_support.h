@@ -58,11 +58,15 @@ class DialogAnswerer {
 
   // Joins the helper thread and returns what it saw.
   const SeenDialog& Result();
+  // The same, after a modal step that has returned: a dialog it did not
+  // open by then it never opens, so the helper stops looking at once.
+  const SeenDialog& ResultAfterModalStep();
 
  private:
   void Run(std::wstring className, std::vector<UINT> keys);
 
   DWORD uiThread_;
+  std::atomic<bool> stop_{false};
   SeenDialog seen_;
   std::thread thread_;
 };
