@@ -400,9 +400,9 @@ void TfrmMain::ShowEndPage(TPage page, const std::optional<Text>& failure) {
   // installed when it is; so Cancel goes with every end but the one the
   // application's failure report follows.
   btCANCEL.SetVisible(page == kInstallData);
-  FocusPage();
   if (failure)
     ErrorDialog(Handle(), *failure);
+  FocusPage();
   SetWaitCursor(false);
 }
 
@@ -425,8 +425,15 @@ void TfrmMain::btCANCELClick() {
       // TRANSLATORS: the question Cancel asks, in two sentences on two
       // lines; the user answers it with Yes or No.
       _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (ConfirmDialog(Handle(), question))
+  // The question takes the focus with it; after No it comes back to where
+  // the user was, as in a dialog of the system's.
+  const HWND focus = GetFocus();
+  if (ConfirmDialog(Handle(), question)) {
     ShowEndPage(kAbort);
+  } else if (focus != nullptr && IsChild(Handle(), focus) && IsWindowVisible(focus) &&
+             IsWindowEnabled(focus)) {
+    SetFocus(focus);
+  }
 }
 
 void TfrmMain::btFINISHClick() {
@@ -508,6 +515,15 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
+    }
+    case WM_ACTIVATE: {
+      // Back from a box of ours or of the system's, Windows puts the focus
+      // on the window itself, where no control hears a key: the page's
+      // first control takes it.
+      const LRESULT result = Default(message, wParam, lParam);
+      if (LOWORD(wParam) != WA_INACTIVE && (GetFocus() == Handle() || GetFocus() == nullptr))
+        FocusPage();
+      return result;
     }
     case WM_CLOSE:
       DestroyWindow(Handle());

@@ -291,6 +291,21 @@ TEST_F(Keyboard, ShowingAPageFocusesItsFirstControl) {
   EXPECT_EQ(GetFocus(), form->btFINISH.Handle());
 }
 
+TEST_F(Keyboard, TheFocusComesBackAfterTheQuestionAndTheErrorBox) {
+  Click(form->btNEXT);
+  SetFocus(form->btCANCEL.Handle());
+  DialogAnswerer no(kConfirmDialogClass, {VK_ESCAPE});
+  Command(IDCANCEL);
+  ASSERT_TRUE(no.Result().found);
+  EXPECT_EQ(GetFocus(), form->btCANCEL.Handle());
+
+  DialogAnswerer ok(L"#32770", {VK_RETURN});
+  form->btNEXT.SetEnabled(false);
+  form->ShowEndPage(kAbort, u"Fout");
+  ASSERT_TRUE(ok.Result().found);
+  EXPECT_EQ(GetFocus(), form->btFINISH.Handle());
+}
+
 TEST_F(Keyboard, TabRunsThroughThePageThenTheButtons) {
   Click(form->btNEXT);
   Click(form->btNEXT);
