@@ -517,12 +517,24 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_ACTIVATE: {
-      // Back from a box of ours or of the system's, Windows puts the focus
-      // on the window itself, where no control hears a key: the page's
-      // first control takes it.
+      // Activated again, Windows puts the focus on the window itself, where
+      // no control hears a key: it goes back to the control that had it
+      // when another window took over, or, when a box of ours took it away
+      // with the window's input, to the page's first control.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        savedFocus_ = focus != nullptr && IsChild(Handle(), focus) ? focus : nullptr;
+        return Default(message, wParam, lParam);
+      }
       const LRESULT result = Default(message, wParam, lParam);
-      if (LOWORD(wParam) != WA_INACTIVE && (GetFocus() == Handle() || GetFocus() == nullptr))
-        FocusPage();
+      if (GetFocus() == Handle() || GetFocus() == nullptr) {
+        if (savedFocus_ != nullptr && IsChild(Handle(), savedFocus_) &&
+            IsWindowVisible(savedFocus_) && IsWindowEnabled(savedFocus_)) {
+          SetFocus(savedFocus_);
+        } else {
+          FocusPage();
+        }
+      }
       return result;
     }
     case WM_CLOSE:

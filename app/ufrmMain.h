@@ -159,6 +159,8 @@ class TfrmMain : public Window {
   int nextId_ = 100;
   bool mainForm_ = false;
   bool waitCursor_ = false;
+  // The control that had the focus when another window was activated.
+  HWND savedFocus_ = nullptr;
 };
 
 }  // namespace zephora

@@ -306,6 +306,21 @@ TEST_F(Keyboard, TheFocusComesBackAfterTheQuestionAndTheErrorBox) {
   EXPECT_EQ(GetFocus(), form->btFINISH.Handle());
 }
 
+TEST_F(Keyboard, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
+  Click(form->btNEXT);
+  Click(form->btNEXT);
+  SetFocus(form->PROXY_SERVER.Handle());
+  unique_hwnd other(CreateWindowExW(0, L"STATIC", L"another window",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr));
+  SetActiveWindow(other.get());
+  Pump();
+  ASSERT_NE(GetFocus(), form->PROXY_SERVER.Handle());
+  SetActiveWindow(form->Handle());
+  Pump();
+  EXPECT_EQ(GetFocus(), form->PROXY_SERVER.Handle());
+}
+
 TEST_F(Keyboard, TabRunsThroughThePageThenTheButtons) {
   Click(form->btNEXT);
   Click(form->btNEXT);
