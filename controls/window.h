@@ -35,8 +35,9 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi);
 // they are white and black. A panel of another system colour (the button
 // bar's) passes its own pair.
 LRESULT SystemColoursFor(HDC dc, int background = COLOR_WINDOW, int text = COLOR_WINDOWTEXT);
-// The brush of the system's window colour. Windows' brush follows a change
-// of the colour; Wine makes a new one, so it is asked for anew each time.
+// The brush of the system's window colour, for a class's registration.
+// Windows' brush follows a change of the colour; Wine replaces it by a new
+// one, so the drawing asks for it anew (EraseInSystemColour).
 inline HBRUSH WindowBrush() {
   return GetSysColorBrush(COLOR_WINDOW);
 }
@@ -118,7 +119,8 @@ class SubclassedControl {
   unique_hwnd hwnd_;
 };
 
-// A plain container in the system's window colour: pages, the page container, a test's host window.
+// A plain container in the system's window colour: pages, the page
+// container, a test's host window.
 // Passes its children's notifications on to its parent after reflecting
 // them, so the top-level window sees every click.
 class TPanel : public Window {
