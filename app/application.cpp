@@ -7,6 +7,7 @@
 
 #include "app/failure_report.h"
 #include "app/ufrmMain.h"
+#include "controls/common_controls.h"
 #include "controls/window.h"
 #include "platform/path.h"
 #include "platform/process.h"
@@ -17,14 +18,14 @@ TApplication::TApplication(const Text& executablePath) : title_(ApplicationTitle
   // The shell link object needs COM on this thread; it is undone at exit
   // only if this call is the one that set it up.
   comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  // The classes of the common controls (version 6, by the manifest) that
-  // the windows use: the standard ones and the progress bar. Windows'
-  // documentation asks for this before the first such control is created;
-  // Wine registers them on its own.
+  // The classes of the common controls (version 6, by the manifest; loaded
+  // here, first of all their uses) that the windows use: the standard ones and the progress bar.
+  // Windows' documentation asks for this before the first such control is created; Wine registers
+  // them on its own.
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS;
-  InitCommonControlsEx(&controls);
+  comctl::InitCommonControlsEx(&controls);
   SetFailureHandler(&ShowFailureReport);
 }
 

@@ -7,7 +7,7 @@
 
 namespace zephora {
 
-// A system-modal error box owned by `owner`, the window whose failure it
+// A modal error box owned by `owner`, the window whose failure it
 // reports (whichever window happens to be active has no say): the
 // application title as caption, the text unchanged, OK and an error icon.
 void ErrorDialog(HWND owner, const Text& text);

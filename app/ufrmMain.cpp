@@ -51,12 +51,12 @@ RECT At(int left, int top, int width, int height) {
 
 TfrmMain::TfrmMain(Text downloadBaseUrl) : DownloadBaseUrl(std::move(downloadBaseUrl)) {
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-  Create(ClassInfo{L"ZephoraSetupWizard", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), icon},
-         kFrameExStyle, kFrameStyle, L"Programma - Setup", At(0, 0, kClientWidth, kClientHeight),
-         nullptr);
+  Create(ClassInfo{L"ZephoraSetupWizard", WindowBrush(), icon}, kFrameExStyle, kFrameStyle,
+         L"Programma - Setup", At(0, 0, kClientWidth, kClientHeight), nullptr);
   dpi_ = WindowDpi(Handle());
 
-  // Image1 holds no picture: it shows the window's white background.
+  // Image1 holds no picture: it shows the window's background, the system's
+  // window colour (white in the normal look).
   Image1 = TWinControl(AddControl(Handle(), L"STATIC", L"", SS_LEFT,
                                   At(0, 0, kImageWidth, kNotebookHeight), FontKind::Form));
   // Controls of our own classes are created anywhere and placed by the
@@ -72,13 +72,17 @@ TfrmMain::TfrmMain(Text downloadBaseUrl) : DownloadBaseUrl(std::move(downloadBas
       AddControl(bar, L"BUTTON", L"&Annuleer", button, At(10, 10, 99, 33), FontKind::Bar));
   btNEXT =
       TWinControl(AddControl(bar, L"BUTTON", L"Volgende >", button, nextOrFinish, FontKind::Bar));
-  btFINISH =
-      TWinControl(AddControl(bar, L"BUTTON", L"Voltooien", button, nextOrFinish, FontKind::Bar));
+  // Tab reaches only the front one of the two.
+  btFINISH = TWinControl(
+      AddControl(bar, L"BUTTON", L"Voltooien", button & ~WS_TABSTOP, nextOrFinish, FontKind::Bar));
 
   TNotebook::Args pages{Handle(), RECT{}, {}};
   for (const PageDesign& page : kPages)
     pages.pageCaptions.push_back(page.name);
   Notebook1 = std::make_unique<TNotebook>(pages);
+  // The order of the window's children is the tab order: the page's controls
+  // first, then the buttons of the bar.
+  SetWindowPos(Notebook1->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Place(Notebook1->Handle(), At(kImageWidth, 0, kClientWidth - kImageWidth, kNotebookHeight),
         FontKind::Form);
   BuildPages();
@@ -310,6 +314,59 @@ void TfrmMain::Show() {
                SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(Handle(), SW_SHOWNORMAL);
   UpdateWindow(Handle());
+  FocusPage();
+}
+
+void TfrmMain::SetPageIndex(int index) {
+  const int before = PageIndex();
+  Notebook1->SetPageIndex(index);
+  if (PageIndex() != before)
+    FocusPage();
+}
+
+void TfrmMain::FocusPage() {
+  if (!IsWindowVisible(Handle()))
+    return;
+  auto takesInput = [](HWND control) {
+    return IsWindowVisible(control) != FALSE && IsWindowEnabled(control) != FALSE;
+  };
+  for (HWND control = GetWindow(Notebook1->PageHandle(PageIndex()), GW_CHILD); control != nullptr;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    if ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0 && takesInput(control)) {
+      SetFocus(control);
+      return;
+    }
+  }
+  const HWND front = FinishInFront() ? btFINISH.Handle() : btNEXT.Handle();
+  if (takesInput(front)) {
+    SetFocus(front);
+  } else if (takesInput(btCANCEL.Handle())) {
+    SetFocus(btCANCEL.Handle());
+  } else {
+    SetFocus(Handle());
+  }
+}
+
+HWND TfrmMain::DefaultButton() const {
+  const HWND focus = GetFocus();
+  for (HWND button : {btCANCEL.Handle(), btNEXT.Handle(), btFINISH.Handle()}) {
+    if (focus == button && IsWindowVisible(button) && IsWindowEnabled(button))
+      return button;
+  }
+  const HWND front = FinishInFront() ? btFINISH.Handle() : btNEXT.Handle();
+  return IsWindowEnabled(front) ? front : nullptr;
+}
+
+void TfrmMain::PressButton(HWND button) {
+  if (button == nullptr || !IsWindowVisible(button) || !IsWindowEnabled(button))
+    return;
+  if (button == btNEXT.Handle()) {
+    btNEXTClick();
+  } else if (button == btCANCEL.Handle()) {
+    btCANCELClick();
+  } else if (button == btFINISH.Handle()) {
+    btFINISHClick();
+  }
 }
 
 bool TfrmMain::TranslateDialogMessage(MSG& message) {
@@ -334,12 +391,18 @@ void TfrmMain::SetWaitCursor(bool wait) {
 void TfrmMain::ShowEndPage(TPage page, const std::optional<Text>& failure) {
   SetPageIndex(page);
   btFINISH.BringToFront();
+  // Tab and Enter follow the button the user sees.
+  SetWindowLongPtrW(btFINISH.Handle(), GWL_STYLE,
+                    GetWindowLongPtrW(btFINISH.Handle(), GWL_STYLE) | WS_TABSTOP);
+  SetWindowLongPtrW(btNEXT.Handle(), GWL_STYLE,
+                    GetWindowLongPtrW(btNEXT.Handle(), GWL_STYLE) & ~WS_TABSTOP);
   // After a success, Abort would tell the user that the program is not
   // installed when it is; so Cancel goes with every end but the one the
   // application's failure report follows.
   btCANCEL.SetVisible(page == kInstallData);
   if (failure)
     ErrorDialog(Handle(), *failure);
+  FocusPage();
   SetWaitCursor(false);
 }
 
@@ -362,8 +425,15 @@ void TfrmMain::btCANCELClick() {
       // TRANSLATORS: the question Cancel asks, in two sentences on two
       // lines; the user answers it with Yes or No.
       _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (ConfirmDialog(Handle(), question))
+  // The question takes the focus with it; after No it comes back to where
+  // the user was, as in a dialog of the system's.
+  const HWND focus = GetFocus();
+  if (ConfirmDialog(Handle(), question)) {
     ShowEndPage(kAbort);
+  } else if (focus != nullptr && IsChild(Handle(), focus) && IsWindowVisible(focus) &&
+             IsWindowEnabled(focus)) {
+    SetFocus(focus);
+  }
 }
 
 void TfrmMain::btFINISHClick() {
@@ -378,23 +448,44 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       LRESULT reflected = 0;
       if (ReflectToChild(message, wParam, lParam, reflected))
         return reflected;
-      if (HIWORD(wParam) != BN_CLICKED || lParam == 0)
+      if (lParam == 0) {
+        // Enter and Esc, as the dialog navigation reports them: the command
+        // of the default button, or IDOK and IDCANCEL, with no control's
+        // handle when it finds none of that number.
+        const int id = LOWORD(wParam);
+        if (id == IDOK) {
+          PressButton(DefaultButton());
+        } else if (id == IDCANCEL) {
+          PressButton(btCANCEL.Handle());
+        } else if (HWND button = DefaultButton(); button != nullptr && id == GetDlgCtrlID(button)) {
+          PressButton(button);
+        }
+        return 0;
+      }
+      if (HIWORD(wParam) != BN_CLICKED)
         return 0;
       const HWND control = reinterpret_cast<HWND>(lParam);
-      if (control == btNEXT.Handle()) {
-        btNEXTClick();
-      } else if (control == btCANCEL.Handle()) {
-        btCANCELClick();
-      } else if (control == btFINISH.Handle()) {
-        btFINISHClick();
+      if (control == btNEXT.Handle() || control == btCANCEL.Handle() ||
+          control == btFINISH.Handle()) {
+        PressButton(control);
       } else if (control == rbSERVER.Handle() || control == rbWORKSTATION.Handle()) {
         rbSERVERClick();
       }
       return 0;
     }
+    case DM_GETDEFID: {
+      // Asked by the dialog navigation when Enter is pressed.
+      const HWND button = DefaultButton();
+      return button != nullptr ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
+    }
     case WM_CTLCOLORSTATIC:
-      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+      return SystemColoursFor(reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND:
+      return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      RepaintForNewColours(Handle(), message, wParam, lParam);
+      return 0;
     case WM_SETCURSOR:
       if (waitCursor_) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -424,6 +515,27 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
+    }
+    case WM_ACTIVATE: {
+      // Activated again, Windows puts the focus on the window itself, where
+      // no control hears a key: it goes back to the control that had it
+      // when another window took over, or, when a box of ours took it away
+      // with the window's input, to the page's first control.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        savedFocus_ = focus != nullptr && IsChild(Handle(), focus) ? focus : nullptr;
+        return Default(message, wParam, lParam);
+      }
+      const LRESULT result = Default(message, wParam, lParam);
+      if (GetFocus() == Handle() || GetFocus() == nullptr) {
+        if (savedFocus_ != nullptr && IsChild(Handle(), savedFocus_) &&
+            IsWindowVisible(savedFocus_) && IsWindowEnabled(savedFocus_)) {
+          SetFocus(savedFocus_);
+        } else {
+          FocusPage();
+        }
+      }
+      return result;
     }
     case WM_CLOSE:
       DestroyWindow(Handle());

@@ -56,7 +56,8 @@ class TfrmMain : public Window {
 
   // The wizard's state.
   int PageIndex() const { return Notebook1->PageIndex(); }
-  void SetPageIndex(int index) { Notebook1->SetPageIndex(index); }
+  // Shows the page and puts the keyboard focus on its first control.
+  void SetPageIndex(int index);
   int PageCount() const { return Notebook1->PageCount(); }
   // Whether Finish lies in front of Next.
   bool FinishInFront() const;
@@ -141,6 +142,16 @@ class TfrmMain : public Window {
   // The window's outer size at `dpi`: the design's client area in the frame
   // that Windows draws at that resolution.
   SIZE FrameSize(UINT dpi) const;
+  // The keyboard focus on the first control of the page shown, or where
+  // there is none, on the front button of the Next/Finish pair, or on
+  // Cancel, whichever takes input.
+  void FocusPage();
+  // The button Enter presses: a focused button of the bar, or else the
+  // front button of the Next/Finish pair; null when that one is disabled.
+  HWND DefaultButton() const;
+  // A press of one of the bar's buttons, by mouse or keyboard; a button
+  // hidden or disabled takes none.
+  void PressButton(HWND button);
 
   std::vector<Placement> placements_;
   std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;
@@ -148,6 +159,8 @@ class TfrmMain : public Window {
   int nextId_ = 100;
   bool mainForm_ = false;
   bool waitCursor_ = false;
+  // The control that had the focus when another window was activated.
+  HWND savedFocus_ = nullptr;
 };
 
 }  // namespace zephora

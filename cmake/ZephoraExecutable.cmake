@@ -3,7 +3,10 @@
 # later DLL load to System32 before the C runtime starts
 # (platform/entry_win.cpp). It is marked as aware of Remote Desktop, so that
 # on such a server Windows applies none of its changes for old programs
-# (the redirection of INI files and registry keys) to it.
+# (the redirection of INI files and registry keys) to it. Its subsystem
+# version is 6.0 (the linker's default is older): Windows gives a program
+# that claims an older one the frame metrics of old Windows versions, which
+# do not follow the resolution of the screen the window moves to.
 function(zephora_customer_executable target)
   if(NOT WIN32)
     return()
@@ -16,5 +19,6 @@ function(zephora_customer_executable target)
   endif()
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/entry_win.cpp)
   target_compile_definitions(${target} PRIVATE ZEPHORA_CRT_ENTRY=${runtime_entry})
-  target_link_options(${target} PRIVATE -Wl,--entry,ZephoraEntry -Wl,--tsaware)
+  target_link_options(${target} PRIVATE -Wl,--entry,ZephoraEntry -Wl,--tsaware
+                      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0)
 endfunction()

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "controls/common_controls.h"
+#include "controls/dialog_accessible.h"
 #include "controls/dialog_texts.h"
 #include "controls/window.h"
 #include "i18n/translation.h"
@@ -21,22 +23,17 @@ constexpr int kMaxTextWidth = 360;
 
 // The system's question icon at `size` pixels. LoadImage fails for a system
 // icon without LR_SHARED, and a shared one comes at the system's size; this
-// one is drawn for the window's resolution, and is ours to destroy. MinGW's
-// import library lacks the function: it comes from comctl32 6, which the
-// manifest has loaded already.
+// one is drawn for the window's resolution, and is ours to destroy.
 HICON LoadQuestionIcon(int size) {
-  const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
-  const auto load = reinterpret_cast<decltype(&LoadIconWithScaleDown)>(
-      reinterpret_cast<void*>(GetProcAddress(comctl32, "LoadIconWithScaleDown")));
   HICON icon = nullptr;
-  if (load == nullptr || FAILED(load(nullptr, IDI_QUESTION, size, size, &icon)))
+  if (FAILED(comctl::LoadIconWithScaleDown(nullptr, IDI_QUESTION, size, size, &icon)))
     return nullptr;
   return icon;
 }
 
 class TConfirmDialog : public Window {
  public:
-  TConfirmDialog(HWND owner, const Text& text) : owner_(owner) {
+  TConfirmDialog(HWND owner, const Text& text) : owner_(owner), message_(ToWide(text)) {
     UINT dpi = WindowDpi(owner);
     auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
     // The system's message font and icon size at the window's resolution,
@@ -151,6 +148,19 @@ class TConfirmDialog : public Window {
         break;
       case DM_GETDEFID:
         return MAKELRESULT(IDYES, DC_HASDEFID);
+      // The question in the system's pair of dialog colours; the default
+      // answer pairs the window-text colour with the dialog's background,
+      // which a contrast theme need not make readable together.
+      case WM_CTLCOLORSTATIC:
+        return SystemColoursFor(reinterpret_cast<HDC>(wParam), COLOR_BTNFACE, COLOR_BTNTEXT);
+      case WM_ERASEBKGND:
+        return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
+      case WM_GETOBJECT:
+        // A screen reader reads the question when the dialog opens, not
+        // only the focused button.
+        if (const LRESULT answer = AnswerAsDialog(Handle(), wParam, lParam, message_))
+          return answer;
+        break;
       case WM_CLOSE:
         Finish(false);
         return 0;
@@ -180,6 +190,7 @@ class TConfirmDialog : public Window {
   }
 
   HWND owner_;
+  std::wstring message_;
   unique_hfont font_;
   unique_hicon icon_;
   bool done_ = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "controls/common_controls.h"
 #include "platform/wide.h"
 
 namespace zephora {
@@ -150,7 +151,7 @@ void TDriveCombo::UpdateItemHeight() {
   // shell's list, at the system's size, fit either way.
   int iconWidth = 0, iconHeight = 0;
   if (images_ != nullptr)
-    ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
+    comctl::ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
   const int height =
       std::max({static_cast<int>(metrics.tmHeight),
                 GetSystemMetricsForDpi(SM_CYSMICON, WindowDpi(Handle())), iconHeight});
@@ -171,8 +172,9 @@ void TDriveCombo::DrawItem(const DRAWITEMSTRUCT& item) {
   int iconWidth = 0;
   int iconHeight = 0;
   if (images_ != nullptr) {
-    ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
-    ImageList_Draw(images_, icons_[item.itemID], dc, row.left + kOffset, row.top, ILD_TRANSPARENT);
+    comctl::ImageList_GetIconSize(images_, &iconWidth, &iconHeight);
+    comctl::ImageList_Draw(images_, icons_[item.itemID], dc, row.left + kOffset, row.top,
+                           ILD_TRANSPARENT);
   }
   const std::wstring text = RowText(static_cast<int>(item.itemID));
 

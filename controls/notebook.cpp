@@ -4,7 +4,7 @@ namespace zephora {
 
 TNotebook::TNotebook(const Args& args) {
   CreatePanel(TPanel::Args{args.parent, args.rect, L"Notebook1"},
-              ClassInfo{kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
+              ClassInfo{kClassName, WindowBrush()});
   RECT pageRect{0, 0, args.rect.right - args.rect.left, args.rect.bottom - args.rect.top};
   for (std::size_t i = 0; i < args.pageCaptions.size(); ++i) {
     pages_.push_back(

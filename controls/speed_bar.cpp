@@ -3,6 +3,9 @@
 namespace zephora {
 
 TSpeedBar::TSpeedBar(const Args& args) {
+  // The colours of buttons, as a dialog's bar of buttons has them.
+  backgroundColour_ = COLOR_BTNFACE;
+  textColour_ = COLOR_BTNTEXT;
   CreatePanel(TPanel::Args{args.parent, args.rect, L"SpeedBar1"},
               ClassInfo{L"ZephoraSpeedBar", GetSysColorBrush(COLOR_BTNFACE)});
 }

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "controls/common_controls.h"
 #include "platform/exception.h"
 #include "platform/system_error.h"
 #include "platform/wide.h"
@@ -32,6 +33,28 @@ unique_hfont CreateTahoma(int designHeight, UINT dpi) {
   font.lfQuality = DEFAULT_QUALITY;
   wcscpy(font.lfFaceName, L"Tahoma");
   return unique_hfont(CreateFontIndirectW(&font));
+}
+
+LRESULT SystemColoursFor(HDC dc, int background, int text) {
+  SetTextColor(dc, GetSysColor(text));
+  SetBkColor(dc, GetSysColor(background));
+  // Themed radio buttons and check boxes draw their text on what lies
+  // behind them.
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
+}
+
+LRESULT EraseInSystemColour(HWND window, HDC dc, int colour) {
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, GetSysColorBrush(colour));
+  return TRUE;
+}
+
+void RepaintForNewColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOLORCHANGE)
+    ForwardToDescendants(window, message, wParam, lParam);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 Text WindowText(HWND window) {
@@ -172,7 +195,7 @@ LRESULT CALLBACK Window::WindowProcedure(HWND window, UINT message, WPARAM wPara
 
 SubclassedControl::~SubclassedControl() {
   if (HWND window = hwnd_.get()) {
-    RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
+    comctl::RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
   }
 }
 
@@ -185,8 +208,8 @@ void SubclassedControl::Create(const wchar_t* className, DWORD exStyle, DWORD st
   if (window == nullptr)
     ThrowLastError();
   hwnd_.reset(window);
-  SetWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0,
-                    reinterpret_cast<DWORD_PTR>(this));
+  comctl::SetWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0,
+                            reinterpret_cast<DWORD_PTR>(this));
 }
 
 LRESULT SubclassedControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -194,7 +217,7 @@ LRESULT SubclassedControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT SubclassedControl::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefSubclassProc(Handle(), message, wParam, lParam);
+  return comctl::DefSubclassProc(Handle(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message, WPARAM wParam,
@@ -204,7 +227,7 @@ LRESULT CALLBACK SubclassedControl::SubclassProcedure(HWND window, UINT message,
   const LRESULT result =
       Guarded(window, [&] { return self->HandleMessage(message, wParam, lParam); });
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
+    comctl::RemoveWindowSubclass(window, &SubclassedControl::SubclassProcedure, 0);
     self->hwnd_.release();
   }
   return result;
@@ -216,7 +239,7 @@ void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 TPanel::TPanel(const Args& args) {
-  CreatePanel(args, ClassInfo{L"ZephoraPanel", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
+  CreatePanel(args, ClassInfo{L"ZephoraPanel", WindowBrush()});
 }
 
 void TPanel::CreatePanel(const Args& args, const ClassInfo& info) {
@@ -241,13 +264,20 @@ LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
-      // Labels, radio buttons and check boxes take the panel's colour.
-      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return static_cast<LRESULT>(GetClassLongPtrW(Handle(), GCLP_HBRBACKGROUND));
+      return SystemColoursFor(reinterpret_cast<HDC>(wParam), backgroundColour_, textColour_);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
       if (ReflectToChild(message, wParam, lParam, result))
         return result;
+      break;
+    case WM_ERASEBKGND:
+      return EraseInSystemColour(Handle(), reinterpret_cast<HDC>(wParam), backgroundColour_);
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      // A test's host window; pages and the page container are drawn anew
+      // by the window they lie in.
+      if (GetParent(Handle()) == nullptr)
+        RepaintForNewColours(Handle(), message, wParam, lParam);
       break;
     case WM_DEVICECHANGE:
       if (GetParent(Handle()) == nullptr) {

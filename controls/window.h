@@ -28,6 +28,28 @@ UINT WindowDpi(HWND window);
 void ForwardToDescendants(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // "Tahoma" at a character height given in design pixels.
 unique_hfont CreateTahoma(int designHeight, UINT dpi);
+// The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN for a label, radio
+// button or check box on a page: the system's window colour behind the
+// system's window-text colour. Both come from the system, so that a contrast
+// theme never puts its light text on a white of our own; in the normal look
+// they are white and black. A panel of another system colour (the button
+// bar's) passes its own pair.
+LRESULT SystemColoursFor(HDC dc, int background = COLOR_WINDOW, int text = COLOR_WINDOWTEXT);
+// The brush of the system's window colour, for a class's registration.
+// Windows' brush follows a change of the colour; Wine replaces it by a new
+// one, so the drawing asks for it anew (EraseInSystemColour).
+inline HBRUSH WindowBrush() {
+  return GetSysColorBrush(COLOR_WINDOW);
+}
+// The answer to WM_ERASEBKGND of a window in a system colour (the window
+// colour unless said), the brush of the day rather than the one the class
+// was registered with.
+LRESULT EraseInSystemColour(HWND window, HDC dc, int colour = COLOR_WINDOW);
+// After the system's colours or theme changed: the common controls inside
+// `window` are told (Windows tells top-level windows only), and all of it is
+// drawn anew.
+void RepaintForNewColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The text of a window of this thread: a label's or button's caption, an
 // edit field's contents.
 Text WindowText(HWND window);
@@ -97,7 +119,8 @@ class SubclassedControl {
   unique_hwnd hwnd_;
 };
 
-// A plain white container: pages, the page container, a test's host window.
+// A plain container in the system's window colour: pages, the page
+// container, a test's host window.
 // Passes its children's notifications on to its parent after reflecting
 // them, so the top-level window sees every click.
 class TPanel : public Window {
@@ -115,6 +138,10 @@ class TPanel : public Window {
  protected:
   void CreatePanel(const Args& args, const ClassInfo& info);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // The system colours of its background and of its labels' text.
+  int backgroundColour_ = COLOR_WINDOW;
+  int textColour_ = COLOR_WINDOWTEXT;
 };
 
 }  // namespace zephora

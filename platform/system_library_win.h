@@ -24,6 +24,7 @@ class SystemLibrary {
   SystemLibrary& operator=(const SystemLibrary&) = delete;
 
   bool Loaded() const noexcept { return module_ != nullptr; }
+  HMODULE Module() const noexcept { return module_; }
   // Why it could not be loaded (a Windows error number), or 0.
   DWORD Error() const noexcept { return error_; }
 

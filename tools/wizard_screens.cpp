@@ -2,7 +2,10 @@
 //   SETUP PAGE     the page as the wizard leaves it (1-4, 6-8)
 //   SETUP confirm  the Cancel question over the start page
 //   SETUP error    the error box of a run that finds no download server
-// and keeps it on screen until the process is ended. It is built as a
+// and keeps it on screen until the process is ended. A second argument
+// "dark" first sets the system's window and window-text colours to those of
+// a dark contrast theme (black and white), for this Wine session; run it
+// in a Wine session of its own. It is built as a
 // SETUP.EXE of its own, since the error box's caption comes from the name.
 #include <windows.h>
 
@@ -42,6 +45,11 @@ void ShowState(zephora::TfrmMain& form, int page) {
 int wmain(int argc, wchar_t** argv) {
   zephora::TranslationLayer translation;
   const std::wstring state = argc > 1 ? argv[1] : L"1";
+  if (argc > 2 && std::wstring(argv[2]) == L"dark") {
+    const INT elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
+    const COLORREF colours[] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+    SetSysColors(2, elements, colours);
+  }
   zephora::TApplication application(zephora::ExecutablePath());
   zephora::TfrmMain form{zephora::Text()};  // never downloads
   if (state == L"confirm") {

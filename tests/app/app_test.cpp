@@ -753,6 +753,9 @@ TEST_F(Wizard, ErrorBoxIsCaptionedWithTheApplicationTitle) {
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(FromWide(seen.caption), ApplicationTitle());
   EXPECT_NE(seen.caption, L"Programma - Setup");
+  EXPECT_EQ(seen.owner, form->Handle());
+  // Modal to the wizard only: not in front of every other program.
+  EXPECT_EQ(seen.exStyle & WS_EX_TOPMOST, 0);
   EXPECT_EQ(seen.Child(IDOK).text, L"OK");
   bool textShown = false;
   for (const auto& child : seen.children) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# SETUP.EXE and the support tools import only KnownDLLs (and comctl32 by
-# their manifest); scripts/check-imports says so, and refuses programs that
-# import anything else, which two probes built here do.
+# SETUP.EXE and the support tools import only KnownDLLs; scripts/check-imports
+# says so, and refuses programs that import anything else, which two probes
+# built here do: comctl32 among them, manifest or not, since the DLLs it
+# imports are searched for beside the program.
 #   imports.sh CC OBJDUMP WORK-DIR EXE...
 set -uo pipefail
 cc=$1 objdump=$2 work=$3
@@ -12,6 +13,17 @@ status=0
 
 echo "== the executables"
 "$check" "$@" --objdump "$objdump" || status=1
+
+# Subsystem version 6.0: with an older one Windows gives the window the frame
+# metrics of old Windows versions, which do not follow a change of resolution.
+echo "== subsystem version"
+for exe in "$@"; do
+  version=$("$objdump" -p "$exe" |
+    awk '$1 == "MajorSubsystemVersion" { major = $2 } $1 == "MinorSubsystemVersion" { minor = $2 }
+         END { print major "." minor }')
+  echo "  $exe: $version"
+  [ "$version" = "6.0" ] || { echo "  expected 6.0"; status=1; }
+done
 
 expect_refused() {
   local name=$1 source=$2 library=$3

@@ -46,6 +46,11 @@ DialogAnswerer::~DialogAnswerer() {
     thread_.join();
 }
 
+const SeenDialog& DialogAnswerer::ResultAfterModalStep() {
+  stop_ = true;
+  return Result();
+}
+
 const SeenDialog& DialogAnswerer::Result() {
   if (thread_.joinable())
     thread_.join();
@@ -107,7 +112,10 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   const auto deadline = Clock::now() + std::chrono::seconds(10);
   Search search{&className, nullptr};
   while (search.found == nullptr && Clock::now() < deadline) {
+    const bool last = stop_;
     EnumThreadWindows(uiThread_, &FindByClass, reinterpret_cast<LPARAM>(&search));
+    if (last)
+      break;
     if (search.found == nullptr)
       Sleep(20);
   }
@@ -129,6 +137,7 @@ void DialogAnswerer::Run(std::wstring className, std::vector<UINT> keys) {
   seen_.found = true;
   seen_.window = search.found;
   seen_.owner = GetWindow(search.found, GW_OWNER);
+  seen_.exStyle = GetWindowLongPtrW(search.found, GWL_EXSTYLE);
   seen_.caption = WindowText(search.found);
   EnumChildWindows(search.found, &RecordChild, reinterpret_cast<LPARAM>(&seen_));
   for (UINT key : keys) {

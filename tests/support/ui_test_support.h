@@ -38,6 +38,8 @@ struct SeenDialog {
   bool found = false;
   HWND window = nullptr;
   HWND owner = nullptr;
+  // Its extended style: WS_EX_TOPMOST for a box in front of every program.
+  LONG_PTR exStyle = 0;
   std::wstring caption;
   std::vector<SeenChild> children;
   // The child with that id, or an empty record.
@@ -56,11 +58,15 @@ class DialogAnswerer {
 
   // Joins the helper thread and returns what it saw.
   const SeenDialog& Result();
+  // The same, after a modal step that has returned: a dialog it did not
+  // open by then it never opens, so the helper stops looking at once.
+  const SeenDialog& ResultAfterModalStep();
 
  private:
   void Run(std::wstring className, std::vector<UINT> keys);
 
   DWORD uiThread_;
+  std::atomic<bool> stop_{false};
   SeenDialog seen_;
   std::thread thread_;
 };

@@ -15,6 +15,12 @@
 //                          expect a dialog (the error box or the question)
 //                          with that caption, text and button captions, the
 //                          latter joined by "|"; it stays open
+//   key KEY                press a key where the wizard (or its open dialog)
+//                          has the keyboard focus, and wait until it has
+//                          been handled: Tab, Enter, Esc, Space, Up, Down,
+//                          Left, Right, Alt+LETTER, or else text, typed
+//                          character by character
+//   expect-focus TEXT      the control with the keyboard focus has that text
 //   snap FILE.bmp          save the open dialog as it is on the screen
 //   state                  print the page, the front button, Cancel and Next
 //   expect-state STATE     the same as one line, compared with STATE
@@ -26,6 +32,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -265,6 +272,77 @@ std::wstring State(HWND wizard) {
   return state;
 }
 
+// The window of the wizard's thread that has the keyboard focus, or its
+// active window when none has.
+HWND FocusOf(HWND wizard) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(wizard, nullptr), &info))
+    return wizard;
+  if (info.hwndFocus != nullptr)
+    return info.hwndFocus;
+  return info.hwndActive != nullptr ? info.hwndActive : wizard;
+}
+
+// Returns once the wizard's thread has taken every message posted to it so
+// far from its queue and handled it: a message sent to it is answered the
+// next time it looks for messages, before it takes a posted one, so the
+// second answer comes after the posted message was handled. A run that
+// keeps the thread busy is waited for.
+void WaitUntilHandled(HWND wizard) {
+  for (int i = 0; i < 2; ++i) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(wizard, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &ignored);
+  }
+}
+
+// The messages a keystroke gives the window with the focus, as the
+// system's keyboard input would: key down and key up; the wizard's message
+// loop makes the character of it, as it does of a real keystroke. Each is
+// handled before the next is posted, since each may move the focus. A
+// character no key of the layout gives comes as the character alone.
+void PressKey(HWND wizard, UINT key, bool alt) {
+  const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
+  const LPARAM up = down | (static_cast<LPARAM>(3) << 30);
+  PostMessageW(FocusOf(wizard), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, down);
+  WaitUntilHandled(wizard);
+  PostMessageW(FocusOf(wizard), alt ? WM_SYSKEYUP : WM_KEYUP, key, up);
+  WaitUntilHandled(wizard);
+}
+
+void TypeCharacter(HWND wizard, wchar_t character) {
+  const SHORT key = VkKeyScanW(character);
+  if (key != -1 && HIBYTE(key) == 0) {
+    PressKey(wizard, LOBYTE(key), false);
+  } else {
+    PostMessageW(FocusOf(wizard), WM_CHAR, character, 1);
+    WaitUntilHandled(wizard);
+  }
+}
+
+bool PressNamedKey(HWND wizard, const std::wstring& name) {
+  struct Named {
+    const wchar_t* name;
+    UINT key;
+  };
+  static const Named keys[] = {
+      {L"Tab", VK_TAB}, {L"Enter", VK_RETURN}, {L"Esc", VK_ESCAPE}, {L"Space", VK_SPACE},
+      {L"Up", VK_UP},   {L"Down", VK_DOWN},    {L"Left", VK_LEFT},  {L"Right", VK_RIGHT},
+  };
+  for (const Named& named : keys) {
+    if (name == named.name) {
+      PressKey(wizard, named.key, false);
+      return true;
+    }
+  }
+  if (name.size() == 5 && name.compare(0, 4, L"Alt+") == 0) {
+    PressKey(wizard, static_cast<UINT>(towupper(name[4])), true);
+    return true;
+  }
+  return false;
+}
+
 bool Fail(const std::string& message) {
   std::printf("FAIL %s\n", message.c_str());
   std::fflush(stdout);
@@ -396,6 +474,21 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
     if (seen != L"[" + caption + L"]: " + text + L" {" + buttons + L"}")
       return Fail("expected dialog [" + Narrow(caption) + "]: " + Narrow(text) + " {" +
                   Narrow(buttons) + "}");
+  } else if (verb == L"key" && need(1)) {
+    const std::wstring key = args[i++];
+    if (!PressNamedKey(wizard, key)) {
+      for (wchar_t c : key)
+        TypeCharacter(wizard, c);
+    }
+    std::printf("key: %s\n", Narrow(key).c_str());
+  } else if (verb == L"expect-focus" && need(1)) {
+    const std::wstring expected = args[i++];
+    HWND focus = nullptr;
+    if (!WaitFor([&] { return WindowText(focus = FocusOf(wizard)) == expected; }, 10000)) {
+      return Fail("the focus is on [" + Narrow(ClassOf(focus)) + "] " + Narrow(WindowText(focus)) +
+                  ", expected " + Narrow(expected));
+    }
+    std::printf("focus: %s\n", Narrow(expected).c_str());
   } else if (verb == L"snap" && need(1)) {
     const std::wstring path = args[i++];
     const HWND dialog = WaitForDialog(wizard);

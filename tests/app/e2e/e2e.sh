@@ -5,6 +5,8 @@
 # throw-away authority that this script puts beside it as ca.pem.
 #   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR HTTPS-SETUP.EXE HTTPS-PORT
 #          HOLD_FILE.EXE
+# ZEPHORA_E2E_ONLY, when set, is a pattern (bash's =~) of the case functions
+# to run, for instance 'case_keys' while working on those.
 set -uo pipefail
 setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7 hold_file=$8
 here=$(cd "$(dirname "$0")" && pwd)
@@ -73,6 +75,7 @@ check() {  # check DESCRIPTION COMMAND...
 }
 
 run_case() {  # run_case NAME FUNCTION
+  [[ -z "${ZEPHORA_E2E_ONLY:-}" || $2 =~ $ZEPHORA_E2E_ONLY ]] || return 0
   cases=$((cases + 1))
   echo "== $1"
   clean_install
@@ -347,6 +350,31 @@ case_cancel_everywhere() {
   nothing_written
 }
 
+# A whole installation with the keyboard alone: each page puts the focus on
+# its first control (or on the front button), Enter presses Next, then
+# Finish; Space ticks the proxy check box and Tab runs through the fields.
+case_keys_only() {
+  : >"$work/server/tinyproxy.log"
+  drive wait-page Start expect-focus "Volgende >" key Enter \
+    wait-page Locatie key Enter \
+    wait-page ProxySettings expect-focus "Een proxyserver gebruiken" key Space \
+    key Tab key 127.0.0.1 key Tab key "$proxy_port" key Enter \
+    wait-page Einde expect-state "page=Einde front=Finish cancel=hidden next=disabled" \
+    expect-focus Voltooien key Enter wait-closed &&
+    installed_both && check "went through the proxy" grep -q "main.zip" "$work/server/tinyproxy.log"
+}
+# Esc asks Cancel's question; in it Esc answers No, Enter Yes.
+case_keys_cancel() {
+  drive wait-page Start key Tab expect-focus "&Annuleer" key Tab expect-focus "Volgende >" \
+    key Esc expect-dialog WAARSCHUWING 'De installatie is niet voltooid.\rBent u zeker ?' '&Yes|&No' \
+    key Esc expect-state "page=Start front=Next cancel=visible next=enabled" \
+    key Enter wait-page Locatie key Esc expect-dialog WAARSCHUWING \
+    'De installatie is niet voltooid.\rBent u zeker ?' '&Yes|&No' key Enter \
+    expect-state "page=Abort front=Finish cancel=hidden next=enabled" key Esc \
+    expect-state "page=Abort front=Finish cancel=hidden next=enabled" \
+    expect-focus Voltooien key Enter wait-closed && nothing_written
+}
+
 # Drive D: is a folder of ours. Wine's mount manager reads the drives when
 # it starts, so Wine starts afresh after the link is made.
 mkdir -p "$work/d-drive"
@@ -392,6 +420,8 @@ run_case "installed program read by a scanner for a moment" case_held_by_scanner
 run_case "Desktop value names a folder that does not exist" case_desktop_missing
 run_case "missing Desktop value" case_missing_desktop_value
 run_case "Cancel on every page that shows it" case_cancel_everywhere
+run_case "a whole installation with the keyboard alone" case_keys_only
+run_case "Esc asks Cancel's question, which the keyboard answers" case_keys_cancel
 
 echo "$((cases - failures)) passed, $failures failed"
 [ $failures = 0 ]
