@@ -8,6 +8,7 @@
 #include "i18n/plural_forms.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "platform/system_error.h"
 
 namespace zephora {
 namespace {
@@ -25,6 +26,23 @@ std::string KeyFor(const Text& text) {
   std::string key = ToUtf8(text);
   key.erase(std::remove(key.begin(), key.end(), '\r'), key.end());
   return key;
+}
+
+// The language of the system's error texts: the catalog's, so that a
+// message reads in one language whatever Windows' own display language is.
+// Asked only on the thread that owns the layer, and not again while a
+// catalog that fails to open is being reported with a system text.
+Text MessageLanguage() {
+  static thread_local bool asking = false;
+  if (gDefaultInstance == nullptr || asking ||
+      CurrentThreadId() != gDefaultInstance->CreatorThread) {
+    return Text();
+  }
+  asking = true;
+  struct Done {
+    ~Done() { asking = false; }
+  } done;
+  return gDefaultInstance->CatalogLanguage();
 }
 
 }  // namespace
@@ -88,6 +106,19 @@ Text TTranslationInstance::GetTranslationProperty(const Text& name) {
   return domain.GetTranslationProperty(name);
 }
 
+Text TTranslationInstance::CatalogLanguage() {
+  const Text language = GetTranslationProperty(u"Language");
+  if (getdomain(curmsgdomain).mofile == nullptr)
+    return Text();
+  if (language.empty())
+    return curlang;
+  if (curlang.size() > language.size() && curlang.starts_with(language) &&
+      curlang[language.size()] == u'_') {
+    return curlang;
+  }
+  return language;
+}
+
 void TTranslationInstance::UseLanguage(const Text& code) {
   Text language = code;
   if (language.empty()) {
@@ -116,9 +147,11 @@ TranslationLayer::TranslationLayer(const Text& executablePath)
     : locator_(std::make_unique<TFileLocator>(executablePath)) {
   gLibraryTextDomains = new LibraryTextDomainList();
   gDefaultInstance = new TTranslationInstance(*locator_, ExtractFilePath(executablePath));
+  SetMessageLanguageSource(&MessageLanguage);
 }
 
 TranslationLayer::~TranslationLayer() {
+  SetMessageLanguageSource(nullptr);
   delete gDefaultInstance;
   gDefaultInstance = nullptr;
   delete gLibraryTextDomains;

@@ -37,6 +37,12 @@ class TTranslationInstance {
   Text GetTranslationProperty(const Text& name);
   void UseLanguage(const Text& code);
   Text GetCurrentLanguage() const { return curlang; }
+  // The language of the current domain's catalog, opening it if need be: the
+  // language in force where it names the catalog's language and a region, as
+  // "nl_BE" for a catalog in "nl", else the catalog's own (its Language
+  // field, or the language in force when the field is missing). Empty
+  // without a catalog: the texts are then in their source form.
+  Text CatalogLanguage();
 
   void RegisterWhenNewLanguageListener(ILanguageListener* listener);
   void UnregisterWhenNewLanguageListener(ILanguageListener* listener);

@@ -1,6 +1,19 @@
 #include "platform/system_error.h"
 
 namespace zephora {
+namespace {
+
+MessageLanguageSource gMessageLanguageSource = nullptr;
+
+}  // namespace
+
+void SetMessageLanguageSource(MessageLanguageSource source) {
+  gMessageLanguageSource = source;
+}
+
+MessageLanguageSource GetMessageLanguageSource() {
+  return gMessageLanguageSource;
+}
 
 Text TrimErrorText(TextView text) {
   size_t end = text.size();

@@ -3,11 +3,15 @@
 msgfmt accepts it with --check, every template entry is translated (every
 form of a text with a plural) and none is fuzzy, its header names its
 language, its plural forms and UTF-8, its line breaks follow the translation
-layer's rules, the access keys of each dialog's buttons stay apart, and every
+layer's rules, the access keys of each dialog's buttons stay apart, every
 translation has the placeholders of its source text, none wider than the
-formatting routine allows.
+formatting routine allows, its plural rule chooses the forms the language
+has for every count from 0 to 200, and its typography is the language's:
+French has no straight apostrophe and a no-break space before : ; ? ! and
+inside « », German no straight double quote.
 
 Usage: check_catalogs.py LOCALE-FOLDER"""
+import gettext
 import pathlib
 import re
 import subprocess
@@ -23,6 +27,23 @@ LARGEST_FORMAT_WIDTH = 64
 # "-", a width, an optional precision and the kind, which may be missing or
 # one the routine does not know.
 DIRECTIVE = re.compile(r"%(?:%|-?(\d*)(?:\.(\d*))?(.?))", re.S)
+
+# The plural forms each language has: the form a count takes. A catalog's
+# Plural-Forms rule must choose the same for every count checked.
+KNOWN_PLURALS = {
+    "nl": lambda n: 0 if n == 1 else 1,
+    "en": lambda n: 0 if n == 1 else 1,
+    "de": lambda n: 0 if n == 1 else 1,
+    "fr": lambda n: 0 if n <= 1 else 1,  # zero takes the singular in French
+}
+COUNTS_CHECKED = range(0, 201)
+
+# French sets these apart from the word before them with a no-break space
+# (U+00A0, or the narrow U+202F); an ordinary space may break the line before
+# them. A colon that starts "//" belongs to a web address.
+NO_BREAK_SPACES = "\u00a0\u202f"
+FRENCH_SPACED_BEFORE = re.compile(rf"(?<![{NO_BREAK_SPACES}])([:;?!»])(?!//)")
+FRENCH_SPACED_AFTER = re.compile(rf"(«)(?![{NO_BREAK_SPACES}])")
 
 failures = []
 
@@ -96,6 +117,46 @@ def check_placeholders(catalog, pairs):
                      f"{LARGEST_FORMAT_WIDTH} characters in a %{kind}")
 
 
+def check_plural_rule(catalog, language, plural_forms):
+    known = KNOWN_PLURALS.get(language)
+    if known is None:
+        fail(catalog, f"no known plural forms for {language!r}: add them to KNOWN_PLURALS")
+        return
+    rule = re.search(r"plural\s*=\s*([^;]+)", plural_forms)
+    count = re.search(r"nplurals\s*=\s*(\d+)", plural_forms)
+    if not rule or not count:
+        return  # the header check has said so
+    try:
+        choose = gettext.c2py(rule[1].strip())
+    except (ValueError, SyntaxError):
+        fail(catalog, f"Plural-Forms rule {rule[1].strip()!r} cannot be read")
+        return
+    if int(count[1]) != max(known(n) for n in COUNTS_CHECKED) + 1:
+        fail(catalog, f"Plural-Forms says nplurals={count[1]}, but {language} has "
+             f"{max(known(n) for n in COUNTS_CHECKED) + 1} forms")
+    for n in COUNTS_CHECKED:
+        if choose(n) != known(n):
+            fail(catalog, f"Plural-Forms rule {rule[1].strip()!r} gives form {choose(n)} for "
+                 f"n = {n}, where {language} uses form {known(n)}")
+            return
+
+
+def check_typography(catalog, language, pairs):
+    """The language's own punctuation in every translation (each form of a
+    plural one); the source texts are not the translator's to mend."""
+    for msgid, msgstr in pairs:
+        if language == "fr":
+            if "'" in msgstr:
+                fail(catalog, f"{msgid!r}: {msgstr!r} has a straight apostrophe, not ’")
+            for mark in FRENCH_SPACED_BEFORE.finditer(msgstr):
+                fail(catalog, f"{msgid!r}: {msgstr!r} lacks a no-break space before {mark[1]!r}")
+            for mark in FRENCH_SPACED_AFTER.finditer(msgstr):
+                fail(catalog, f"{msgid!r}: {msgstr!r} lacks a no-break space after {mark[1]!r}")
+        elif language == "de":
+            if '"' in msgstr:
+                fail(catalog, f"{msgid!r}: {msgstr!r} has a straight double quote, not „ “")
+
+
 def check(catalog, template):
     checked = subprocess.run(["msgfmt", "--check", "--statistics", "-o", "/dev/null", catalog],
                              capture_output=True, text=True)
@@ -151,6 +212,8 @@ def check(catalog, template):
         else:
             pairs.append((entry["msgid"], entry["msgstr"]))
     check_placeholders(catalog, pairs)
+    check_typography(catalog, catalog.stem, pairs)
+    check_plural_rule(catalog, catalog.stem, fields.get("Plural-Forms", ""))
     for buttons in DIALOGS:
         keys = [access_key(translations.get(b, "")) for b in buttons if "&" in b]
         if None in keys or len(set(keys)) != len(keys):

@@ -31,6 +31,25 @@ TEST(SystemErrorText, WordsTheNumbersAsTheSystemDoes) {
 #endif
 }
 
+#ifdef _WIN32
+// Windows installs display languages by their main variant, so a Belgian
+// locale's texts are looked for in its own and then in nl-NL or fr-FR. Wine
+// finds a language's texts under any of its variants, so the second step
+// is proved here, through the list, rather than by a Windows without nl-BE.
+TEST(SystemErrorText, IsAskedInTheLocaleThenInItsLanguagesMainVariant) {
+  using Languages = std::vector<std::uint16_t>;
+  EXPECT_EQ(SystemErrorLanguages(u"nl_BE"), (Languages{0x0813, 0x0413}));
+  EXPECT_EQ(SystemErrorLanguages(u"fr_BE.UTF-8"), (Languages{0x080C, 0x040C}));
+  EXPECT_EQ(SystemErrorLanguages(u"de_DE"), (Languages{0x0407}));
+  EXPECT_EQ(SystemErrorLanguages(u"en_GB"), (Languages{0x0809, 0x0409}));
+  EXPECT_EQ(SystemErrorLanguages(u"nl"), (Languages{0x0413}));
+  // Codes Windows does not know leave the choice to the system.
+  EXPECT_EQ(SystemErrorLanguages(u""), Languages{});
+  EXPECT_EQ(SystemErrorLanguages(u"C"), Languages{});
+  EXPECT_EQ(SystemErrorLanguages(u"xx_YY"), Languages{});
+}
+#endif
+
 TEST(SystemErrorText, CutsBeforeItIsJoinedIntoASentence) {
   EXPECT_EQ(TrimErrorText(u"Access is denied. \r\n"), u"Access is denied");
   EXPECT_EQ(TrimErrorText(u"File not found.\r\n"), u"File not found");

@@ -48,9 +48,11 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   client.Get(url, destination);
   if (client.ResponseCode() != 200) {
     const Text statusLine = http::ShownStatusLine(client.ResponseText());
-    // TRANSLATORS: followed at once by the reply's code, ": " and its status
-    // line, as in "HTTP Error:204: HTTP/1.1 204 No Content".
-    throw Exception(_(u"HTTP Error:") + Format(u"%d: %s", {client.ResponseCode(), statusLine}));
+    // One text with both placeholders, so that a language can put its own
+    // spacing around the colon after the code.
+    // TRANSLATORS: %d is the reply's code, %s its status line, as in
+    // "HTTP Error:204: HTTP/1.1 204 No Content".
+    throw Exception(Format(_(u"HTTP Error:%d: %s"), {client.ResponseCode(), statusLine}));
   }
 }
 

@@ -6,35 +6,35 @@
 #include "transfer/zip/entry_flags.h"
 #include "transfer/zip/lz_support.h"
 #include "transfer/zip/own_decoders.h"
+#include "transfer/zip/sized_decoder.h"
 
 namespace zephora::zip {
 namespace {
 
-class ImplodeDecoder final : public Decoder {
+enum class Mode {
+  TreeSize,   // the byte count of the next tree's description
+  TreeBytes,  // its (bit length, count) bytes
+  Flag,       // one bit: literal or match
+  Literal,    // a coded or plain literal byte
+  Distance,   // the low distance bits and the coded high bits
+  Length,     // the coded length, with a byte more for the longest
+  Done,       // the uncompressed size is reached
+};
+
+class ImplodeDecoder final : public SizedDecoder<Mode> {
  public:
   explicit ImplodeDecoder(const DecoderParams& params)
-      : size_(params.uncompressedSize),
+      : SizedDecoder(params, Mode::TreeSize),
         literalTree_((params.flags & kFlagImplodeLiteralTree) != 0),
         distanceLowBits_((params.flags & kFlagImplodeLargeWindow) != 0 ? 7 : 6),
         window_((params.flags & kFlagImplodeLargeWindow) != 0 ? 8192 : 4096) {
     tree_ = literalTree_ ? 0 : 1;
-    if (size_ == 0)
-      mode_ = Mode::Done;
   }
 
   DecodeResult Decode(std::span<const std::uint8_t> input, bool inputEnd,
                       std::span<std::uint8_t> output) override;
 
  private:
-  enum class Mode {
-    TreeSize,   // the byte count of the next tree's description
-    TreeBytes,  // its (bit length, count) bytes
-    Flag,       // one bit: literal or match
-    Literal,    // a coded or plain literal byte
-    Distance,   // the low distance bits and the coded high bits
-    Length,     // the coded length, with a byte more for the longest
-    Done,       // the uncompressed size is reached
-  };
   enum class Step { Continue, NeedInput, NeedOutput, Failed };
 
   Step RunStep(Cursor& cursor);
@@ -46,10 +46,8 @@ class ImplodeDecoder final : public Decoder {
   // suffice; codes are stored with every bit complemented.
   Step DecodeSymbol(Cursor& cursor, const PrefixCode& code, int& value);
 
-  const std::uint64_t size_;
   const bool literalTree_;
   const int distanceLowBits_;
-  Mode mode_ = Mode::TreeSize;
   BitReader bits_;
   Window window_;
   std::array<PrefixCode, 3> codes_;  // literals, lengths, distances

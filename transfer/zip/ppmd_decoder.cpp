@@ -9,6 +9,7 @@
 
 #include "transfer/zip/lz_support.h"
 #include "transfer/zip/own_decoders.h"
+#include "transfer/zip/sized_decoder.h"
 
 namespace zephora::zip {
 namespace {
@@ -1012,27 +1013,22 @@ int PpmdModel::DecodeSymbol(Source& source) {
 // one, each reading at most four bytes.
 constexpr std::size_t kSymbolLookahead = 4 * (16 + 2);
 
-class PpmdDecoder final : public Decoder {
+enum class Mode {
+  Parameters,  // the two bytes of order, memory size and restoration method
+  RangeStart,  // the range decoder's first four bytes
+  Symbols,     // one decoded byte per symbol
+  Done,        // the uncompressed size is reached
+};
+
+class PpmdDecoder final : public SizedDecoder<Mode> {
  public:
-  explicit PpmdDecoder(const DecoderParams& params) : size_(params.uncompressedSize) {
-    if (size_ == 0)
-      mode_ = Mode::Done;
-  }
+  explicit PpmdDecoder(const DecoderParams& params) : SizedDecoder(params, Mode::Parameters) {}
 
   DecodeResult Decode(std::span<const std::uint8_t> input, bool inputEnd,
                       std::span<std::uint8_t> output) override;
 
  private:
-  enum class Mode {
-    Parameters,  // the two bytes of order, memory size and restoration method
-    RangeStart,  // the range decoder's first four bytes
-    Symbols,     // one decoded byte per symbol
-    Done,        // the uncompressed size is reached
-  };
-
-  const std::uint64_t size_;
   std::uint64_t written_ = 0;
-  Mode mode_ = Mode::Parameters;
   std::unique_ptr<PpmdModel> model_;
   // Input waits here until a whole symbol's worth is at hand.
   std::array<std::uint8_t, 2 * kSymbolLookahead> buffer_{};

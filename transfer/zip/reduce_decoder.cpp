@@ -6,6 +6,7 @@
 
 #include "transfer/zip/lz_support.h"
 #include "transfer/zip/own_decoders.h"
+#include "transfer/zip/sized_decoder.h"
 
 namespace zephora::zip {
 namespace {
@@ -20,24 +21,22 @@ int IndexBits(int n) {
   return bits;
 }
 
-class ReduceDecoder final : public Decoder {
+enum class Mode {
+  SetSize,   // the 6-bit size of the follower set of byte `set_`
+  SetBytes,  // its bytes
+  Byte,      // one byte of the follower-coded stream
+  Done,      // the uncompressed size is reached
+};
+
+class ReduceDecoder final : public SizedDecoder<Mode> {
  public:
   explicit ReduceDecoder(const DecoderParams& params)
-      : size_(params.uncompressedSize), factor_(params.method - 1) {
-    if (size_ == 0)
-      mode_ = Mode::Done;
-  }
+      : SizedDecoder(params, Mode::SetSize), factor_(params.method - 1) {}
 
   DecodeResult Decode(std::span<const std::uint8_t> input, bool inputEnd,
                       std::span<std::uint8_t> output) override;
 
  private:
-  enum class Mode {
-    SetSize,   // the 6-bit size of the follower set of byte `set_`
-    SetBytes,  // its bytes
-    Byte,      // one byte of the follower-coded stream
-    Done,      // the uncompressed size is reached
-  };
   // What the last expanded bytes mean to the escape expansion.
   enum class Expand {
     Plain,       // ordinary bytes
@@ -46,9 +45,7 @@ class ReduceDecoder final : public Decoder {
     Distance,    // the low distance byte
   };
 
-  const std::uint64_t size_;
   const int factor_;
-  Mode mode_ = Mode::SetSize;
   Expand expand_ = Expand::Plain;
   BitReader bits_;
   Window window_{4096};

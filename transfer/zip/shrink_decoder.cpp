@@ -6,6 +6,7 @@
 
 #include "transfer/zip/lz_support.h"
 #include "transfer/zip/own_decoders.h"
+#include "transfer/zip/sized_decoder.h"
 
 namespace zephora::zip {
 namespace {
@@ -15,26 +16,24 @@ constexpr int kFirstFree = 257;
 constexpr int kControl = 256;
 constexpr std::uint16_t kUnused = 0xFFFF;
 
-class ShrinkDecoder final : public Decoder {
+enum class Mode {
+  Code,     // a string code, or the control escape
+  Control,  // the code after the escape: widen or partially clear
+  Done,     // the uncompressed size is reached
+};
+
+class ShrinkDecoder final : public SizedDecoder<Mode> {
  public:
-  explicit ShrinkDecoder(const DecoderParams& params) : size_(params.uncompressedSize) {
+  explicit ShrinkDecoder(const DecoderParams& params) : SizedDecoder(params, Mode::Code) {
     prefix_.fill(kUnused);
     for (int i = 0; i < 256; ++i)
       suffix_[i] = static_cast<std::uint8_t>(i);
-    if (size_ == 0)
-      mode_ = Mode::Done;
   }
 
   DecodeResult Decode(std::span<const std::uint8_t> input, bool inputEnd,
                       std::span<std::uint8_t> output) override;
 
  private:
-  enum class Mode {
-    Code,     // a string code, or the control escape
-    Control,  // the code after the escape: widen or partially clear
-    Done,     // the uncompressed size is reached
-  };
-
   bool InUse(int code) const { return code < kFirstFree || prefix_[code] != kUnused; }
   // Puts the string of `code` into the pending output; false on a loop.
   bool Expand(int code);
@@ -44,9 +43,7 @@ class ShrinkDecoder final : public Decoder {
       ++nextFree_;
   }
 
-  const std::uint64_t size_;
   std::uint64_t written_ = 0;
-  Mode mode_ = Mode::Code;
   BitReader bits_;
   int codeSize_ = 9;
   int previous_ = -1;

@@ -25,7 +25,8 @@ constexpr ResourceText kTexts[] = {
     {kArchiveNotOpen, N_(u"Archive does not exist - Filename is blank")},
     {kCouldNotExtract,
      // TRANSLATORS: %d counts the package's files that could not be
-     // unpacked, %s names the first of them, separated by ", ".
+     // unpacked; %s names up to ten of them, separated by ", ", and ends
+     // in ", ..." when there are more.
      NP_(u"Could not extract %d file: %s", u"Could not extract %d files: %s")},
     {kMultiPartArchive, N_(u"Multi-part archives are not supported")},
 };

@@ -215,7 +215,8 @@ start_listener
 walk nl_BE error-any
 rc=$?
 stop_listener
-if [ $rc = 0 ] && ! grep -q "TLS-handshake mislukt" "$work/driver.log"; then
+if [ $rc = 0 ] && ! grep -qF "Er kon geen beveiligde TLS-verbinding met de server worden opgezet." \
+    "$work/driver.log"; then
   echo "   the error box does not tell of the failed TLS handshake"
   rc=1
 fi
