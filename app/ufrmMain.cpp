@@ -349,6 +349,9 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::btNEXTClick() {
+  // Only Cancel answers while the run goes on.
+  if (running_)
+    return;
   const int page = PageIndex();
   if (page == kProxySettings) {
     RunInstallation();
@@ -362,7 +365,12 @@ void TfrmMain::btCANCELClick() {
       // TRANSLATORS: the question Cancel asks, in two sentences on two
       // lines; the user answers it with Yes or No.
       _(u"De installatie is niet voltooid.") + u"\r" + _(u"Bent u zeker ?");
-  if (ConfirmDialog(Handle(), question))
+  if (!ConfirmDialog(Handle(), question))
+    return;
+  // During the run, Yes stops it at its next turn, which shows Abort.
+  if (running_)
+    stopRequested_ = true;
+  else
     ShowEndPage(kAbort);
 }
 
@@ -381,10 +389,12 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) != BN_CLICKED || lParam == 0)
         return 0;
       const HWND control = reinterpret_cast<HWND>(lParam);
-      if (control == btNEXT.Handle()) {
-        btNEXTClick();
-      } else if (control == btCANCEL.Handle()) {
+      if (control == btCANCEL.Handle()) {
         btCANCELClick();
+      } else if (running_) {
+        return 0;
+      } else if (control == btNEXT.Handle()) {
+        btNEXTClick();
       } else if (control == btFINISH.Handle()) {
         btFINISHClick();
       } else if (control == rbSERVER.Handle() || control == rbWORKSTATION.Handle()) {
@@ -426,7 +436,27 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
+      // The close box during the run is Cancel: killing the run mid-write
+      // would leave a half-written program behind.
+      if (running_) {
+        btCANCELClick();
+        return 0;
+      }
       DestroyWindow(Handle());
+      return 0;
+    case WM_QUERYENDSESSION:
+      if (running_) {
+        // TRANSLATORS: shown by Windows when it is shut down, or the user
+        // logs off, while files are being downloaded and installed.
+        const Text reason = _(u"De installatie is nog bezig.");
+        ShutdownBlockReasonCreate(Handle(), reinterpret_cast<const wchar_t*>(reason.c_str()));
+        return FALSE;
+      }
+      break;
+    case WM_ENDSESSION:
+      // Ending anyway: the run stops at its next turn as on Cancel's Yes.
+      if (running_ && wParam != FALSE)
+        stopRequested_ = true;
       return 0;
     case WM_DESTROY:
       if (mainForm_)

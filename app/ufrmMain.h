@@ -78,6 +78,11 @@ class TfrmMain : public Window {
   void rbSERVERClick();
   // The work of Next on the proxy page (app/install_run.cpp).
   void RunInstallation();
+  // Whether the installation run is going on.
+  bool Running() const { return running_; }
+  // The run's turn: the window handles what is queued for it (painting,
+  // Cancel and its question); false once the user has chosen to stop.
+  bool Turn();
 
   // Components and controls, as the window's design names them.
   TWinControl Image1;
@@ -142,12 +147,21 @@ class TfrmMain : public Window {
   // that Windows draws at that resolution.
   SIZE FrameSize(UINT dpi) const;
 
+  // The progress bar's position for `fraction` (0 to 1) of the part of the
+  // run from `from` to `to` (bar units); the bar never moves back.
+  void Advance(int from, int to, double fraction);
+  void ConnectRunEvents(int package);
+  void DisconnectRunEvents();
+
   std::vector<Placement> placements_;
   std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;
   UINT dpi_ = 96;
   int nextId_ = 100;
   bool mainForm_ = false;
   bool waitCursor_ = false;
+  bool running_ = false;
+  bool stopRequested_ = false;
+  int progress_ = 0;
 };
 
 }  // namespace zephora
