@@ -110,7 +110,7 @@ case_slow_with_cancel_no() {
       probe Einde 120000 \
       expect-state "page=Einde front=Finish cancel=hidden next=disabled" \
       click "Voltooien" wait-closed &&
-    check "bar full at the end" grep -q '^probe Einde:.* bar 1000$' "$work/driver.log" &&
+    check "bar full at the end" grep -q 'probe Einde:.* bar 1000' "$work/driver.log" &&
     check "program installed" cmp -s "$work/src/main/ZEPHORA.EXE" "$install/ZEPHORA.EXE" &&
     check "upgrade installed" grep -qx "readme of upgrade" "$install/readme.txt" &&
     check "TAAL=N" grep -q "TAAL=N" "$install/SETUP.INI" &&
