@@ -8,56 +8,55 @@
 #include <thread>
 
 namespace zephora {
-namespace {
 
-// What the resolving thread and the waiting one share. The thread owns a
-// share of it, so that a wait given up by a stop leaves it nothing dangling.
-struct Resolution {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  int error = 0;
-  std::uint32_t address = 0;
-};
-
-}  // namespace
-
-int TcpConnection::Connect(const std::string& host, std::uint16_t port) {
-  Close();
-  std::uint32_t address = 0;
+int TcpConnection::RunAside(std::function<void()> work) {
   if (turns_ == nullptr || !turns_->Active()) {
-    if (const int error = Resolve(host, address))
-      return error;
-    return ConnectTo(address, port);
+    work();
+    return 0;
   }
   if (!turns_->Pass())
     return kSocketStopped;
-  auto resolution = std::make_shared<Resolution>();
-  // A name service that does not answer keeps the thread for as long as the
-  // system's own limits say; the run does not wait for it after a stop.
-  std::thread([resolution, host] {
-    std::uint32_t found = 0;
-    const int error = Resolve(host, found);
-    const std::lock_guard<std::mutex> lock(resolution->mutex);
-    resolution->error = error;
-    resolution->address = found;
-    resolution->done = true;
-    resolution->finished.notify_one();
+  // Shared with the thread, so that a wait given up by a stop leaves it
+  // nothing dangling.
+  struct Finish {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+  };
+  auto finish = std::make_shared<Finish>();
+  std::thread([finish, work = std::move(work)] {
+    work();
+    const std::lock_guard<std::mutex> lock(finish->mutex);
+    finish->done = true;
+    finish->finished.notify_one();
   }).detach();
   for (;;) {
-    std::unique_lock<std::mutex> lock(resolution->mutex);
-    if (resolution->finished.wait_for(lock, std::chrono::milliseconds(kTurnSliceMs),
-                                      [&] { return resolution->done; })) {
-      if (resolution->error != 0)
-        return resolution->error;
-      address = resolution->address;
-      break;
+    std::unique_lock<std::mutex> lock(finish->mutex);
+    if (finish->finished.wait_for(lock, std::chrono::milliseconds(kTurnSliceMs),
+                                  [&] { return finish->done; })) {
+      return 0;
     }
     lock.unlock();
     if (!turns_->PassNow())
       return kSocketStopped;
   }
-  return ConnectTo(address, port);
+}
+
+int TcpConnection::Connect(const std::string& host, std::uint16_t port) {
+  Close();
+  // A name service that does not answer keeps the resolving thread for as
+  // long as the system's own limits say; the run does not wait for it after
+  // a stop.
+  struct Resolution {
+    int error = 0;
+    std::uint32_t address = 0;
+  };
+  auto found = std::make_shared<Resolution>();
+  if (const int error = RunAside([found, host] { found->error = Resolve(host, found->address); }))
+    return error;
+  if (found->error != 0)
+    return found->error;
+  return ConnectTo(found->address, port);
 }
 
 int TcpConnection::WaitReadable(int milliseconds, bool& ready) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/turns.h"
@@ -51,6 +52,11 @@ class TcpConnection {
   // name is resolved on a short-lived thread of its own, since the system
   // offers no resolution that can be waited for in slices.
   [[nodiscard]] int Connect(const std::string& host, std::uint16_t port);
+  // Runs a system call that cannot be waited for in slices: with turns, on
+  // a short-lived thread of its own while the turns go on. `work` must own
+  // everything it touches, since after a stop it finishes alone; the caller
+  // sees its results only when this returns 0.
+  [[nodiscard]] int RunAside(std::function<void()> work);
   [[nodiscard]] bool IsOpen() const { return socket_ != kInvalid; }
   void Close();
   // Closes with a reset instead of an orderly close (test peers use it).

@@ -30,6 +30,7 @@
 //                          for=N (N milliseconds). Prints the polls, the
 //                          longest answer and the bar's last position.
 //   click-now TEXT         post a click to that button without waiting
+//   close-box              close the wizard as its close box does
 //
 // Texts use \r and \n for line breaks. The wizard is found by its caption,
 // the page shown by the name its page window carries.
@@ -500,6 +501,8 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
                     " ms; " + Narrow(State(wizard)));
       Sleep(20);
     }
+  } else if (verb == L"close-box") {
+    PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
   } else if (verb == L"click-now" && need(1)) {
     HWND button = VisibleChildWithText(wizard, args[i++], L"Button");
     if (!PressButton(button))

@@ -128,6 +128,17 @@ case_silent_cancel_yes() {
     no_leftovers
 }
 
+# The close box during the run asks the same question; Yes is Cancel's Yes.
+case_silent_close_box_yes() {
+  clean_install
+  serve silent &&
+    drive "${start_run[@]}" probe for=1000 close-box \
+      expect-dialog "WAARSCHUWING" "De installatie is niet voltooid.\rBent u zeker ?" "&Yes|&No" \
+      confirm yes probe Abort 1000 expect-state "$abort_state" click "Voltooien" wait-closed &&
+    check "nothing installed" test -z "$(ls -A "$install" 2>/dev/null)" &&
+    no_leftovers
+}
+
 # Cancel, Yes while the large entry replaces an installed program: the old
 # program stays whole and no temporary file is left.
 case_cancel_yes_while_unpacking() {
@@ -145,6 +156,7 @@ case_cancel_yes_while_unpacking() {
 make_packages
 run_case "slow server, Cancel and No, then Einde" case_slow_with_cancel_no
 run_case "silent server, Cancel and Yes" case_silent_cancel_yes
+run_case "silent server, close box and Yes" case_silent_close_box_yes
 run_case "Cancel and Yes while unpacking over an installed program" case_cancel_yes_while_unpacking
 stop_server
 echo "$((cases - failures)) of $cases cases passed"
