@@ -491,6 +491,9 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
         done = CurrentPage(wizard) == until;
       }
       if (done) {
+        // The bar as it stands now: the page may have changed after it was read.
+        if (!Poll(wizard, problem))
+          return Fail(problem + "; " + Narrow(State(wizard)));
         std::printf("probe %s: %lu ms, %d polls in all, longest answer %lu ms, bar %ld\n",
                     Narrow(until).c_str(), elapsed, probeLog.polls, probeLog.longestMs,
                     static_cast<long>(probeLog.lastPosition));
