@@ -227,6 +227,17 @@ int TcpConnection::Send(const void* data, std::size_t size) {
 
 int TcpConnection::Receive(void* buffer, std::size_t size, std::size_t& done) {
   done = 0;
+  // Bytes that are here already need no wait: a fast download pays no
+  // extra call for its turns.
+  if (turns_ != nullptr && turns_->Active() && turns_->Pass()) {
+    const ssize_t got = ::recv(Fd(socket_), buffer, size, MSG_DONTWAIT);
+    if (got >= 0) {
+      done = static_cast<std::size_t>(got);
+      return 0;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return LastSocketError();
+  }
   if (const int error = WaitInTurns(false))
     return error;
   for (;;) {
