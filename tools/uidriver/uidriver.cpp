@@ -31,6 +31,9 @@
 //                          longest answer and the bar's last position.
 //   click-now TEXT         post a click to that button without waiting
 //   close-box              close the wizard as its close box does
+//   end-session            ask the wizard, as Windows does at shut-down,
+//                          whether the session may end (printing its
+//                          answer), then tell it that it ends all the same
 //
 // Texts use \r and \n for line breaks. The wizard is found by its caption,
 // the page shown by the name its page window carries.
@@ -503,6 +506,17 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
         return Fail("probe " + Narrow(until) + " not reached in " + std::to_string(limit) +
                     " ms; " + Narrow(State(wizard)));
       Sleep(20);
+    }
+  } else if (verb == L"end-session") {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(wizard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                            5000, &answer) == 0) {
+      return Fail("no answer to WM_QUERYENDSESSION");
+    }
+    std::printf("may end: %s\n", answer != 0 ? "yes" : "no");
+    if (SendMessageTimeoutW(wizard, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                            &answer) == 0) {
+      return Fail("no answer to WM_ENDSESSION");
     }
   } else if (verb == L"close-box") {
     PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -139,6 +139,18 @@ case_silent_close_box_yes() {
     no_leftovers
 }
 
+# A log-off during the run is asked to wait; when it goes on all the same,
+# the run stops as on Cancel's Yes.
+case_silent_log_off() {
+  clean_install
+  serve silent &&
+    drive "${start_run[@]}" probe for=1000 end-session probe Abort 1000 \
+      expect-state "$abort_state" click "Voltooien" wait-closed &&
+    check "asked to wait" grep -q '^may end: no' "$work/driver.log" &&
+    check "nothing installed" test -z "$(ls -A "$install" 2>/dev/null)" &&
+    no_leftovers
+}
+
 # Cancel, Yes while the large entry replaces an installed program: the old
 # program stays whole and no temporary file is left.
 case_cancel_yes_while_unpacking() {
@@ -157,6 +169,7 @@ make_packages
 run_case "slow server, Cancel and No, then Einde" case_slow_with_cancel_no
 run_case "silent server, Cancel and Yes" case_silent_cancel_yes
 run_case "silent server, close box and Yes" case_silent_close_box_yes
+run_case "silent server, log-off" case_silent_log_off
 run_case "Cancel and Yes while unpacking over an installed program" case_cancel_yes_while_unpacking
 stop_server
 echo "$((cases - failures)) of $cases cases passed"
