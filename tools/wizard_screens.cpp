@@ -61,9 +61,8 @@ int wmain(int argc, wchar_t** argv) {
     form.SetPageIndex(zephora::kProxySettings);
     form.InstallWork.MakeFolder = [](const zephora::Text&) {};
     form.InstallWork.Download = [](zephora::THttpClient& client, const zephora::Text&,
-                                   const zephora::Text&, const zephora::Text&) {
-      client.OnWork(20 << 20, 20 << 20);
-    };
+                                   const zephora::Text&,
+                                   const zephora::Text&) { client.OnWork(20 << 20, 20 << 20); };
     form.InstallWork.Unpack = [](zephora::TUnZipper& unzipper, const zephora::Text&) {
       unzipper.OnProgress(10 << 20, 20 << 20);
       while (unzipper.OnTurn())
