@@ -360,6 +360,9 @@ HWND TfrmMain::DefaultButton() const {
 void TfrmMain::PressButton(HWND button) {
   if (button == nullptr || !IsWindowVisible(button) || !IsWindowEnabled(button))
     return;
+  // During the run only Cancel takes a press: nothing may start a second run.
+  if (running_ && button != btCANCEL.Handle())
+    return;
   if (button == btNEXT.Handle()) {
     btNEXTClick();
   } else if (button == btCANCEL.Handle()) {
@@ -412,6 +415,9 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::btNEXTClick() {
+  // Only Cancel answers while the run goes on.
+  if (running_)
+    return;
   const int page = PageIndex();
   if (page == kProxySettings) {
     RunInstallation();
@@ -429,7 +435,11 @@ void TfrmMain::btCANCELClick() {
   // the user was, as in a dialog of the system's.
   const HWND focus = GetFocus();
   if (ConfirmDialog(Handle(), question)) {
-    ShowEndPage(kAbort);
+    // During the run, Yes stops it at its next turn, which shows Abort.
+    if (running_)
+      stopRequested_ = true;
+    else
+      ShowEndPage(kAbort);
   } else if (focus != nullptr && IsChild(Handle(), focus) && IsWindowVisible(focus) &&
              IsWindowEnabled(focus)) {
     SetFocus(focus);
@@ -468,6 +478,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (control == btNEXT.Handle() || control == btCANCEL.Handle() ||
           control == btFINISH.Handle()) {
         PressButton(control);
+      } else if (running_) {
+        return 0;
       } else if (control == rbSERVER.Handle() || control == rbWORKSTATION.Handle()) {
         rbSERVERClick();
       }
@@ -538,7 +550,27 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return result;
     }
     case WM_CLOSE:
+      // The close box during the run is Cancel: killing the run mid-write
+      // would leave a half-written program behind.
+      if (running_) {
+        btCANCELClick();
+        return 0;
+      }
       DestroyWindow(Handle());
+      return 0;
+    case WM_QUERYENDSESSION:
+      if (running_) {
+        // TRANSLATORS: shown by Windows when it is shut down, or the user
+        // logs off, while files are being downloaded and installed.
+        const Text reason = _(u"De installatie is nog bezig.");
+        ShutdownBlockReasonCreate(Handle(), reinterpret_cast<const wchar_t*>(reason.c_str()));
+        return FALSE;
+      }
+      break;
+    case WM_ENDSESSION:
+      // Ending anyway: the run stops at its next turn as on Cancel's Yes.
+      if (running_ && wParam != FALSE)
+        stopRequested_ = true;
       return 0;
     case WM_DESTROY:
       if (mainForm_)

@@ -79,6 +79,11 @@ class TfrmMain : public Window {
   void rbSERVERClick();
   // The work of Next on the proxy page (app/install_run.cpp).
   void RunInstallation();
+  // Whether the installation run is going on.
+  bool Running() const { return running_; }
+  // The run's turn: the window handles what is queued for it (painting,
+  // Cancel and its question); false once the user has chosen to stop.
+  bool Turn();
 
   // Components and controls, as the window's design names them.
   TWinControl Image1;
@@ -153,6 +158,12 @@ class TfrmMain : public Window {
   // hidden or disabled takes none.
   void PressButton(HWND button);
 
+  // The progress bar's position for `fraction` (0 to 1) of the part of the
+  // run from `from` to `to` (bar units); the bar never moves back.
+  void Advance(int from, int to, double fraction);
+  void ConnectRunEvents(int package);
+  void DisconnectRunEvents();
+
   std::vector<Placement> placements_;
   std::array<unique_hfont, static_cast<std::size_t>(FontKind::Count)> fonts_;
   UINT dpi_ = 96;
@@ -161,6 +172,9 @@ class TfrmMain : public Window {
   bool waitCursor_ = false;
   // The control that had the focus when another window was activated.
   HWND savedFocus_ = nullptr;
+  bool running_ = false;
+  bool stopRequested_ = false;
+  int progress_ = 0;
 };
 
 }  // namespace zephora

@@ -6,6 +6,7 @@
 
 #include "platform/file.h"
 #include "platform/text.h"
+#include "platform/turns.h"
 
 namespace zephora {
 
@@ -54,7 +55,10 @@ class HoldWaits {
   static constexpr int kPerFileMs = 1000;
   static constexpr int kTotalMs = 10000;
 
-  explicit HoldWaits(int totalMs = kTotalMs) : leftMs_(totalMs) {}
+  // With turns, each wait is cut into slices with a turn after each, and a
+  // turn that asks to stop ends the waiting.
+  explicit HoldWaits(int totalMs = kTotalMs, TurnGate* turns = nullptr)
+      : leftMs_(totalMs), turns_(turns) {}
 
   // ReplaceFileWith, tried again after each short wait while the target is
   // held, within what is left of both limits.
@@ -63,8 +67,12 @@ class HoldWaits {
   int SpentMs() const { return spentMs_; }
 
  private:
+  // False when a turn asked to stop.
+  [[nodiscard]] bool Sleep(int milliseconds);
+
   int leftMs_;
   int spentMs_ = 0;
+  TurnGate* turns_;
 };
 
 // Whether `path` names the file that `file` has open (the same file, under

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -134,38 +135,61 @@ int SocketErrorFromResolver(int code) {
   }
 }
 
-int TcpConnection::Connect(const std::string& host, std::uint16_t port) {
-  Close();
+int TcpConnection::Resolve(const std::string& host, std::uint32_t& address) {
+  in_addr dotted = {};
+  if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
+    address = dotted.s_addr;
+    return 0;
+  }
+  addrinfo hints = {};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (const int code = ::getaddrinfo(host.c_str(), nullptr, &hints, &found))
+    return SocketErrorFromResolver(code);
+  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(found);
+  return 0;
+}
+
+int TcpConnection::ConnectTo(std::uint32_t ip, std::uint16_t port) {
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (const int code = ::getaddrinfo(host.c_str(), nullptr, &hints, &found)) {
-      return SocketErrorFromResolver(code);
-    }
-    address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-  }
+  address.sin_addr.s_addr = ip;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0)
     return LastSocketError();
+  socket_ = fd;
+  // With turns the connect runs on while they are given: a server that
+  // never answers must not freeze the window until the system gives up.
+  const bool sliced = turns_ != nullptr && turns_->Active();
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (sliced)
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   int result;
   do {
     result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) {
-    const int error = LastSocketError();
-    ::close(fd);
-    return error;
+  } while (result != 0 && errno == EINTR && !sliced);
+  int error = result == 0 ? 0 : errno;
+  if (sliced && (error == EINPROGRESS || error == EINTR)) {
+    if (const int waited = WaitInTurns(true)) {
+      Close();
+      return waited;
+    }
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+      error = errno;
   }
+  if (error != 0) {
+    Close();
+    return SocketErrorFromErrno(error);
+  }
+  if (sliced)
+    ::fcntl(fd, F_SETFL, flags);
   // A request head goes out in one write and waits for nothing after it.
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  socket_ = fd;
   return 0;
 }
 
@@ -187,6 +211,8 @@ void TcpConnection::Abort() {
 int TcpConnection::Send(const void* data, std::size_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
+    if (const int error = WaitInTurns(true))
+      return error;
     const ssize_t sent = ::send(Fd(socket_), bytes, size, MSG_NOSIGNAL);
     if (sent < 0) {
       if (errno == EINTR)
@@ -201,6 +227,19 @@ int TcpConnection::Send(const void* data, std::size_t size) {
 
 int TcpConnection::Receive(void* buffer, std::size_t size, std::size_t& done) {
   done = 0;
+  // Bytes that are here already need no wait: a fast download pays no
+  // extra call for its turns.
+  if (turns_ != nullptr && turns_->Active() && turns_->Pass()) {
+    const ssize_t got = ::recv(Fd(socket_), buffer, size, MSG_DONTWAIT);
+    if (got >= 0) {
+      done = static_cast<std::size_t>(got);
+      return 0;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return LastSocketError();
+  }
+  if (const int error = WaitInTurns(false))
+    return error;
   for (;;) {
     const ssize_t got = ::recv(Fd(socket_), buffer, size, 0);
     if (got >= 0) {
@@ -212,9 +251,9 @@ int TcpConnection::Receive(void* buffer, std::size_t size, std::size_t& done) {
   }
 }
 
-int TcpConnection::WaitReadable(int milliseconds, bool& ready) {
+int TcpConnection::Poll(bool writable, int milliseconds, bool& ready) {
   ready = false;
-  pollfd entry = {Fd(socket_), POLLIN, 0};
+  pollfd entry = {Fd(socket_), static_cast<short>(writable ? POLLOUT : POLLIN), 0};
   for (;;) {
     const int result = ::poll(&entry, 1, milliseconds);
     if (result >= 0) {
@@ -230,7 +269,7 @@ bool TcpConnection::PeerClosed() {
   if (socket_ == kInvalid)
     return true;
   bool ready = false;
-  if (WaitReadable(0, ready) != 0)
+  if (Poll(false, 0, ready) != 0)
     return true;
   if (!ready)
     return false;

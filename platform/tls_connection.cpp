@@ -62,6 +62,7 @@ class TlsConnection::Wire : public TlsWire {
     return type >= kFirstRecordType && type <= kLastRecordType ? 0 : kTlsHandshakeFailed;
   }
   int Send(const void* data, std::size_t size) override { return tcp_.Send(data, size); }
+  int RunAside(std::function<void()> work) override { return tcp_.RunAside(std::move(work)); }
 
   // The first bytes the server sent.
   std::string_view First() const { return first_; }

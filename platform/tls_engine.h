@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,13 @@ class TlsWire {
   // Failures are Winsock numbers, or kTlsWouldBlock.
   [[nodiscard]] virtual int Receive(void* buffer, std::size_t size, std::size_t& done) = 0;
   [[nodiscard]] virtual int Send(const void* data, std::size_t size) = 0;
+  // Runs a call that may wait on the network outside the wire (the system
+  // fetching certificates for the chain check) as the wire's waits run;
+  // `work` owns all it touches. Failures as for Receive; 0 once it ran.
+  [[nodiscard]] virtual int RunAside(std::function<void()> work) {
+    work();
+    return 0;
+  }
 };
 
 class TlsEngine {

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -62,6 +63,7 @@ struct CertificateFunctions {
   decltype(&::CertAddEncodedCertificateToStore) CertAddEncodedCertificateToStore = nullptr;
   decltype(&::CryptStringToBinaryA) CryptStringToBinaryA = nullptr;
   decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
+  decltype(&::CertDuplicateCertificateContext) CertDuplicateCertificateContext = nullptr;
   decltype(&::CertCreateCertificateChainEngine) CertCreateCertificateChainEngine = nullptr;
   decltype(&::CertFreeCertificateChainEngine) CertFreeCertificateChainEngine = nullptr;
   decltype(&::CertGetCertificateChain) CertGetCertificateChain = nullptr;
@@ -86,6 +88,7 @@ const CertificateFunctions& Crypt32() {
     find(found.CertAddEncodedCertificateToStore, "CertAddEncodedCertificateToStore");
     find(found.CryptStringToBinaryA, "CryptStringToBinaryA");
     find(found.CertFreeCertificateContext, "CertFreeCertificateContext");
+    find(found.CertDuplicateCertificateContext, "CertDuplicateCertificateContext");
     find(found.CertCreateCertificateChainEngine, "CertCreateCertificateChainEngine");
     find(found.CertFreeCertificateChainEngine, "CertFreeCertificateChainEngine");
     find(found.CertGetCertificateChain, "CertGetCertificateChain");
@@ -120,6 +123,21 @@ using unique_certificate =
 using unique_chain = unique_handle<handle_traits::NullInvalid<PCCERT_CHAIN_CONTEXT, FreeChain>>;
 using unique_chain_engine =
     unique_handle<handle_traits::NullInvalid<HCERTCHAINENGINE, FreeChainEngine>>;
+
+// The roots of a CA file and the chain engine that trusts only them, shared
+// with a chain check that a stop may leave running on its own.
+struct TrustedRoots {
+  unique_store roots;
+  unique_chain_engine engine;
+};
+
+// A chain built aside, and what it was built with.
+struct ChainCall {
+  std::shared_ptr<TrustedRoots> trusted;
+  unique_certificate certificate;
+  unique_chain chain;
+  DWORD error = 0;
+};
 
 // The certificates of a PEM file in a memory store; none when the file
 // cannot be read, which leaves nothing trusted.
@@ -183,6 +201,8 @@ class SChannelEngine : public TlsEngine {
   int Negotiate();
   int SendToken(SecBuffer& token);
   int CheckServer();
+  [[nodiscard]] int BuildChainAside(PCCERT_CONTEXT received, DWORD flags,
+                                    std::shared_ptr<ChainCall>& call);
   // Reads more bytes from the wire behind what is buffered; `ended` when
   // the server closed the connection.
   int Fill(bool& ended);
@@ -201,8 +221,7 @@ class SChannelEngine : public TlsEngine {
   TlsWire& wire_;
   const SecurityFunctionTableW* sspi_ = nullptr;
   std::wstring host_;
-  unique_store roots_;
-  unique_chain_engine chainEngine_;
+  std::shared_ptr<TrustedRoots> trusted_;  // null: the system's store
   CredHandle credentials_{};
   CtxtHandle context_{};
   bool haveCredentials_ = false;
@@ -265,17 +284,18 @@ int SChannelEngine::Start(const std::string& host, const TlsOptions& options) {
     return Fail(kTlsHandshakeFailed, static_cast<std::uint32_t>(missing));
   host_ = ToWide(FromUtf8(host));
   if (!options.caFile.empty()) {
-    roots_ = LoadCaFile(options.caFile);
+    trusted_ = std::make_shared<TrustedRoots>();
+    trusted_->roots = LoadCaFile(options.caFile);
     CERT_CHAIN_ENGINE_CONFIG config{};
     // The Windows 7 layout, up to hExclusiveTrustedPeople: Windows takes
     // it, and Wine refuses the longer one.
     config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, hExclusiveTrustedPeople) +
                     sizeof config.hExclusiveTrustedPeople;
-    config.hExclusiveRoot = roots_.get();
+    config.hExclusiveRoot = trusted_->roots.get();
     HCERTCHAINENGINE engine = nullptr;
-    if (!roots_ || !Crypt32().CertCreateCertificateChainEngine(&config, &engine))
+    if (!trusted_->roots || !Crypt32().CertCreateCertificateChainEngine(&config, &engine))
       return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
-    chainEngine_.reset(engine);
+    trusted_->engine.reset(engine);
   }
   return AcquireCredentials() ? 0 : kTlsHandshakeFailed;
 }
@@ -371,6 +391,35 @@ int SChannelEngine::Negotiate() {
   }
 }
 
+// Building a chain may fetch certificates and revocation lists over the
+// network, in a call that cannot be waited for in slices: it runs aside,
+// owning all it touches, so that a stop may leave it to finish alone.
+int SChannelEngine::BuildChainAside(PCCERT_CONTEXT received, DWORD flags,
+                                    std::shared_ptr<ChainCall>& call) {
+  const CertificateFunctions& crypt32 = Crypt32();
+  call = std::make_shared<ChainCall>();
+  call->trusted = trusted_;
+  call->certificate.reset(crypt32.CertDuplicateCertificateContext(received));
+  return wire_.RunAside([call, flags, &crypt32] {
+    LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+    CERT_CHAIN_PARA chainPara{};
+    chainPara.cbSize = sizeof chainPara;
+    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    chainPara.dwUrlRetrievalTimeout = kChainFetchMs;
+    PCCERT_CONTEXT certificate = call->certificate.get();
+    PCCERT_CHAIN_CONTEXT built = nullptr;
+    if (crypt32.CertGetCertificateChain(call->trusted ? call->trusted->engine.get() : nullptr,
+                                        certificate, nullptr, certificate->hCertStore, &chainPara,
+                                        flags, nullptr, &built)) {
+      call->chain.reset(built);
+    } else {
+      call->error = GetLastError();
+    }
+  });
+}
+
 int SChannelEngine::CheckServer() {
   const CertificateFunctions& crypt32 = Crypt32();
   PCCERT_CONTEXT received = nullptr;
@@ -380,23 +429,16 @@ int SChannelEngine::CheckServer() {
     return Fail(kTlsUntrusted, static_cast<std::uint32_t>(queried));
   const unique_certificate certificate(received);
 
-  LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
-  CERT_CHAIN_PARA chainPara{};
-  chainPara.cbSize = sizeof chainPara;
-  chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-  chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
-  chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-  chainPara.dwUrlRetrievalTimeout = kChainFetchMs;
   // Revocation of every certificate but the root, which nothing can revoke;
-  // all the fetches for it together within the time above.
+  // all the fetches for it together within kChainFetchMs.
   constexpr DWORD kChainFlags =
       CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
-  PCCERT_CHAIN_CONTEXT built = nullptr;
-  if (!crypt32.CertGetCertificateChain(chainEngine_.get(), received, nullptr, received->hCertStore,
-                                       &chainPara, kChainFlags, nullptr, &built)) {
-    return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
-  }
-  const unique_chain chain(built);
+  std::shared_ptr<ChainCall> call;
+  if (const int error = BuildChainAside(received, kChainFlags, call))
+    return error;
+  const PCCERT_CHAIN_CONTEXT built = call->chain.get();
+  if (built == nullptr)
+    return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(call->error)));
 
   // The chain's own status first: Wine's SSL policy passes a partial chain.
   // Its bits are the code support sees (CERT_TRUST_IS_UNTRUSTED_ROOT,
@@ -443,12 +485,13 @@ int SChannelEngine::CheckServer() {
     // A policy that does not take the flag above (Wine's) stops at the
     // unchecked revocation before it looks at the host name. It gets the
     // chain once more, built without the revocation check, for the rest.
-    PCCERT_CHAIN_CONTEXT plain = nullptr;
-    if (!crypt32.CertGetCertificateChain(chainEngine_.get(), received, nullptr,
-                                         received->hCertStore, &chainPara, 0, nullptr, &plain)) {
-      return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError())));
+    std::shared_ptr<ChainCall> plainCall;
+    if (const int error = BuildChainAside(received, 0, plainCall))
+      return error;
+    const PCCERT_CHAIN_CONTEXT plain = plainCall->chain.get();
+    if (plain == nullptr) {
+      return Fail(kTlsUntrusted, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(plainCall->error)));
     }
-    const unique_chain plainChain(plain);
     status = {};
     status.cbSize = sizeof status;
     if (!crypt32.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, plain, &policy, &status)) {

@@ -1,5 +1,7 @@
 // Shows the wizard in one of the states a user can see, for screenshots:
-//   SETUP PAGE     the page as the wizard leaves it (1-4, 6-8)
+//   SETUP PAGE     the page as the wizard leaves it (1-3, 6-8); page 4
+//                  part-way through a run, the first package downloaded
+//                  and half unpacked
 //   SETUP confirm  the Cancel question over the start page
 //   SETUP error    the error box of a run that finds no download server
 // and keeps it on screen until the process is ended. A second argument
@@ -24,10 +26,6 @@ namespace {
 void ShowState(zephora::TfrmMain& form, int page) {
   using namespace zephora;
   switch (page) {
-    case kInstallMain:  // during the installation run
-      form.btNEXT.SetEnabled(false);
-      form.SetPageIndex(page);
-      break;
     case kInstallData:  // the run ended on a failure it did not handle
     case kEinde:        // the run succeeded
     case kAbort:        // the run failed, or the user cancelled
@@ -63,6 +61,21 @@ int wmain(int argc, wchar_t** argv) {
     form.InstallWork.Download = [](zephora::THttpClient&, const zephora::Text&,
                                    const zephora::Text&, const zephora::Text&) {
       throw zephora::Exception(zephora::http::SocketErrorMessage(10061));
+    };
+    PostMessageW(form.btNEXT.Handle(), BM_CLICK, 0, 0);
+  } else if (state == L"4") {
+    // A real run whose work stands still half-way through the first
+    // package's unpacking, answering its window until the process ends.
+    form.SetPageIndex(zephora::kProxySettings);
+    form.InstallWork.MakeFolder = [](const zephora::Text&) {};
+    form.InstallWork.Download = [](zephora::THttpClient& client, const zephora::Text&,
+                                   const zephora::Text&,
+                                   const zephora::Text&) { client.OnWork(20 << 20, 20 << 20); };
+    form.InstallWork.Unpack = [](zephora::TUnZipper& unzipper, const zephora::Text&) {
+      unzipper.OnProgress(10 << 20, 20 << 20);
+      while (unzipper.OnTurn())
+        Sleep(20);
+      throw zephora::TStopped();
     };
     PostMessageW(form.btNEXT.Handle(), BM_CLICK, 0, 0);
   } else {

@@ -3,7 +3,9 @@
 // wizard's package download, so support staff can check a customer's
 // connection. Prints the wizard's own failure message and exits 1 when it
 // fails. --cacert trusts only the certificates of a PEM file, instead of the
-// system's store, as a development SETUP.EXE does.
+// system's store, as a development SETUP.EXE does. On a terminal the error
+// stream shows the bytes as they arrive; Ctrl+C stops the download as the
+// wizard's Cancel does, deleting FILE, and exits 130.
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "platform/exception.h"
 #include "platform/text.h"
 #include "tools/console/print_line.h"
+#include "tools/console/progress.h"
 #include "transfer/http/download_file.h"
 
 namespace zephora {
@@ -64,8 +67,14 @@ int Run(const std::vector<Text>& args) {
   }
   if (args.size() - next != 2)
     return Usage();
+  CatchInterrupt();
+  client.OnTurn = [] { return !Interrupted(); };
   try {
+    ProgressLine progress;
+    client.OnWork = [&](std::int64_t done, std::int64_t total) { progress.Show(done, total); };
     DownloadUrl(client, args[next], args[next + 1]);
+  } catch (const TStopped&) {
+    return 130;
   } catch (const Exception& error) {
     PrintLine(stderr, error.Message());
     return 1;

@@ -26,10 +26,26 @@
 //   expect-state STATE     the same as one line, compared with STATE
 //   wait-closed            wait until the wizard has gone
 //   sleep MS
+//   probe UNTIL [MS]       poll the wizard every 20 ms while it installs:
+//                          each poll must be answered within a second
+//                          (SendMessageTimeoutW with SMTO_ABORTIFHUNG, as
+//                          Windows judges a hung window) and the progress bar
+//                          (PBM_GETPOS) may never fall. UNTIL is a page name
+//                          (the poll ends when it is shown, failing after MS
+//                          when given), bar=N (the bar at N or more) or
+//                          for=N (N milliseconds). Prints the polls, the
+//                          longest answer and the bar's last position.
+//   click-now TEXT         post a click to that button without waiting
+//   close-box              close the wizard as its close box does
+//   end-session            ask the wizard, as Windows does at shut-down,
+//                          whether the session may end (printing its
+//                          answer), then tell it that it ends all the same
 //
 // Texts use \r and \n for line breaks. The wizard is found by its caption,
 // the page shown by the name its page window carries.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwctype>
@@ -343,6 +359,49 @@ bool PressNamedKey(HWND wizard, const std::wstring& name) {
   return false;
 }
 
+// What the probes saw over the whole session.
+struct ProbeLog {
+  int polls = 0;
+  DWORD longestMs = 0;
+  LRESULT lastPosition = -1;
+};
+ProbeLog probeLog;
+
+HWND ProgressBarOf(HWND wizard) {
+  for (HWND hwnd : Descendants(wizard)) {
+    if (lstrcmpiW(ClassOf(hwnd).c_str(), L"msctls_progress32") == 0)
+      return hwnd;
+  }
+  return nullptr;
+}
+
+// One poll: false when the wizard did not answer within a second, or its
+// bar fell.
+bool Poll(HWND wizard, std::string& problem) {
+  const DWORD start = GetTickCount();
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(wizard, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) == 0) {
+    problem = "the wizard did not answer within a second";
+    return false;
+  }
+  const DWORD took = GetTickCount() - start;
+  ++probeLog.polls;
+  if (took > probeLog.longestMs)
+    probeLog.longestMs = took;
+  const HWND bar = ProgressBarOf(wizard);
+  DWORD_PTR position = 0;
+  if (bar != nullptr &&
+      SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position) != 0) {
+    if (static_cast<LRESULT>(position) < probeLog.lastPosition) {
+      problem = "the bar fell from " + std::to_string(probeLog.lastPosition) + " to " +
+                std::to_string(position);
+      return false;
+    }
+    probeLog.lastPosition = static_cast<LRESULT>(position);
+  }
+  return true;
+}
+
 bool Fail(const std::string& message) {
   std::printf("FAIL %s\n", message.c_str());
   std::fflush(stdout);
@@ -507,6 +566,57 @@ bool Step(HWND wizard, const std::vector<std::wstring>& args, size_t& i) {
     if (!WaitFor([&] { return !IsWindow(wizard); }))
       return Fail("wizard still open");
     std::printf("closed\n");
+  } else if (verb == L"probe" && need(1)) {
+    const std::wstring until = args[i++];
+    DWORD limit = kTimeoutMs * 2;
+    if (i < args.size() && !args[i].empty() && iswdigit(args[i][0]))
+      limit = static_cast<DWORD>(_wtoi(args[i++].c_str()));
+    const DWORD start = GetTickCount();
+    for (;;) {
+      std::string problem;
+      if (!Poll(wizard, problem))
+        return Fail(problem + "; " + Narrow(State(wizard)));
+      const DWORD elapsed = GetTickCount() - start;
+      bool done = false;
+      if (until.rfind(L"bar=", 0) == 0) {
+        done = probeLog.lastPosition >= _wtoi(until.c_str() + 4);
+      } else if (until.rfind(L"for=", 0) == 0) {
+        done = elapsed >= static_cast<DWORD>(_wtoi(until.c_str() + 4));
+        limit = elapsed + 1;
+      } else {
+        done = CurrentPage(wizard) == until;
+      }
+      if (done) {
+        // The bar as it stands now: the page may have changed after it was read.
+        if (!Poll(wizard, problem))
+          return Fail(problem + "; " + Narrow(State(wizard)));
+        std::printf("probe %s: %lu ms, %d polls in all, longest answer %lu ms, bar %ld\n",
+                    Narrow(until).c_str(), elapsed, probeLog.polls, probeLog.longestMs,
+                    static_cast<long>(probeLog.lastPosition));
+        break;
+      }
+      if (elapsed > limit)
+        return Fail("probe " + Narrow(until) + " not reached in " + std::to_string(limit) +
+                    " ms; " + Narrow(State(wizard)));
+      Sleep(20);
+    }
+  } else if (verb == L"end-session") {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(wizard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                            5000, &answer) == 0) {
+      return Fail("no answer to WM_QUERYENDSESSION");
+    }
+    std::printf("may end: %s\n", answer != 0 ? "yes" : "no");
+    if (SendMessageTimeoutW(wizard, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                            &answer) == 0) {
+      return Fail("no answer to WM_ENDSESSION");
+    }
+  } else if (verb == L"close-box") {
+    PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (verb == L"click-now" && need(1)) {
+    HWND button = VisibleChildWithText(wizard, args[i++], L"Button");
+    if (!PressButton(button))
+      return Fail("no enabled button");
   } else if (verb == L"sleep" && need(1)) {
     Sleep(static_cast<DWORD>(_wtoi(args[i++].c_str())));
   } else {

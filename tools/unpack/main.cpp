@@ -1,6 +1,8 @@
 // unpack PACKAGE: unpacks a ZIP package into its own folder and deletes it,
 // as the installation does; prints the failure message and exits 1 on
-// failure.
+// failure. On a terminal the error stream shows the bytes written; Ctrl+C
+// stops as the wizard's Cancel does (the entry in progress is discarded, the
+// package deleted) and exits 130.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -8,6 +10,7 @@
 #include "i18n/translation.h"
 #include "platform/exception.h"
 #include "tools/console/print_line.h"
+#include "tools/console/progress.h"
 #include "transfer/zip/unpack_archive.h"
 
 #ifdef _WIN32
@@ -54,8 +57,16 @@ int main(int argc, char** argv) {
   // The messages in the user's language, as the wizard would show them.
   const zephora::TranslationLayer translation;
   zephora::TUnZipper unzipper;
+  zephora::CatchInterrupt();
+  unzipper.OnTurn = [] { return !zephora::Interrupted(); };
   try {
+    zephora::ProgressLine progress;
+    unzipper.OnProgress = [&](std::uint64_t done, std::uint64_t total) {
+      progress.Show(static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
+    };
     zephora::UnpackArchive(unzipper, package);
+  } catch (const zephora::TStopped&) {
+    return 130;
   } catch (const zephora::Exception& e) {
     zephora::PrintLine(stderr, e.Message());
     return 1;

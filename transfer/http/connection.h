@@ -15,6 +15,9 @@ namespace zephora::http {
 
 class Connection : public IByteStream {
  public:
+  // Turns for every wait of the connection, the TLS handshake's included;
+  // null for none.
+  void SetTurns(TurnGate* turns) { tcp_.SetTurns(turns); }
   [[nodiscard]] int Connect(const std::string& host, std::uint16_t port);
   // TLS from here on, with `host` named and checked.
   [[nodiscard]] int StartTls(const std::string& host, const TlsOptions& options);

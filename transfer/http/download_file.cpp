@@ -4,6 +4,7 @@
 #include "i18n/translation.h"
 #include "platform/exception.h"
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/system_error.h"
 #include "transfer/http/http_texts.h"
 #include "transfer/http/status_text.h"
@@ -45,7 +46,14 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
   // `file` closes itself however this ends.
   client.Request.UserAgent = u"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)";
   FileDestination destination(file);
-  client.Get(url, destination);
+  try {
+    client.Get(url, destination);
+  } catch (const TStopped&) {
+    // The user gave up on this package: a part of it is of no use to anyone.
+    file.Close();
+    (void)RemoveFile(fileName);
+    throw;
+  }
   if (client.ResponseCode() != 200) {
     const Text statusLine = http::ShownStatusLine(client.ResponseText());
     // One text with both placeholders, so that a language can put its own

@@ -9,9 +9,10 @@ namespace zephora {
 // Fetches baseUrl + packagePath into fileName. The base URL is the download
 // server's, fixed when SETUP.EXE is built: "http://" or "https://", the host
 // (and a port), "/zephora/". The file is created (or emptied) first, held
-// with no sharing, closed on every path and never deleted here. Returns only
-// after a 200 reply whose body is stored; throws Exception with the user's
-// message otherwise.
+// with no sharing, closed on every path and deleted only when the client's
+// turn asks to stop (TStopped goes on to the caller). Returns only after a
+// 200 reply whose body is stored; throws Exception with the user's message
+// otherwise.
 void DownloadFile(THttpClient& client, const Text& baseUrl, const Text& packagePath,
                   const Text& fileName);
 

@@ -55,6 +55,32 @@ class ByteByByte : public http::IByteStream {
   http::IByteStream& stream_;
 };
 
+// The 2xx body on its way to the caller's destination, counted for OnWork.
+class CountingDestination : public http::IBodyDestination {
+ public:
+  CountingDestination(http::IBodyDestination& inner,
+                      const std::function<void(std::int64_t, std::int64_t)>& onWork)
+      : inner_(inner), onWork_(onWork) {}
+  int Write(const void* data, std::size_t size) override {
+    if (const int error = inner_.Write(data, size))
+      return error;
+    done_ += static_cast<std::int64_t>(size);
+    onWork_(done_, total_);
+    return 0;
+  }
+  int Reserve(std::int64_t length) override {
+    total_ = done_ + length;
+    return inner_.Reserve(length);
+  }
+  int Truncate() override { return inner_.Truncate(); }
+
+ private:
+  http::IBodyDestination& inner_;
+  const std::function<void(std::int64_t, std::int64_t)>& onWork_;
+  std::int64_t done_ = 0;
+  std::int64_t total_ = -1;
+};
+
 }  // namespace
 
 void THttpClient::Disconnect() {
@@ -138,6 +164,32 @@ std::string THttpClient::RequestHead(const http::Url& url, const std::string& ta
 }
 
 void THttpClient::Get(const Text& urlText, http::IBodyDestination& destination) {
+  TurnGate turns(&OnTurn);
+  connection_.SetTurns(&turns);
+  struct Unset {
+    http::Connection& connection;
+    ~Unset() { connection.SetTurns(nullptr); }
+  } unset{connection_};
+  // Whatever a stop broke off on the way reads as the stop itself: the
+  // user chose it, and the connection is in no state to carry on.
+  try {
+    if (OnWork) {
+      CountingDestination counted(destination, OnWork);
+      Exchange(urlText, counted);
+    } else {
+      Exchange(urlText, destination);
+    }
+  } catch (const Exception&) {
+    if (!turns.Stopped())
+      throw;
+  }
+  if (turns.Stopped()) {
+    Disconnect();
+    throw TStopped();
+  }
+}
+
+void THttpClient::Exchange(const Text& urlText, http::IBodyDestination& destination) {
   responseCode_ = -1;
   responseText_.clear();
   http::Url url;

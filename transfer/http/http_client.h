@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/text.h"
+#include "platform/turns.h"
 #include "transfer/http/byte_stream.h"
 #include "transfer/http/connection.h"
 #include "transfer/http/cookies.h"
@@ -43,10 +45,18 @@ class THttpClient {
   // whose certificates are the only trusted roots, for development builds,
   // tools/fetch and the tests; a release never sets it.
   Text CaFile;
+  // Called at least every few dozen milliseconds while a request waits or
+  // reads, and never for longer than a slice apart. When it answers false,
+  // the connection is closed and Get throws TStopped.
+  TurnCallback OnTurn;
+  // The body's bytes stored so far and the announced length (-1 when the
+  // reply announces none), after every piece of a 2xx reply's body.
+  std::function<void(std::int64_t done, std::int64_t total)> OnWork;
 
   // Sends a GET of `url` and stores a 2xx reply's body in `destination`.
   // Throws Exception with the user's message for every failure, including a
-  // reply code outside 200 to 299 (the status line is the message).
+  // reply code outside 200 to 299 (the status line is the message), and
+  // TStopped when a turn asked to stop.
   void Get(const Text& url, http::IBodyDestination& destination);
 
   // The last reply's code (-1 when none or not a number) and status line.
@@ -67,6 +77,7 @@ class THttpClient {
     bool operator==(const Route&) const = default;
   };
 
+  void Exchange(const Text& url, http::IBodyDestination& destination);
   [[noreturn]] void Fail(const http::ReplyStatus& status);
   void Open(const http::Url& url, const Route& route);
   void OpenTunnel(const std::string& server);

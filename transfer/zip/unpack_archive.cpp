@@ -44,7 +44,14 @@ Text ShownNames(const std::vector<Text>& names) {
 void UnpackArchive(TUnZipper& unzipper, const Text& packagePath) {
   unzipper.BaseDirectory = ExtractFilePath(packagePath);
   unzipper.OpenArchive(packagePath);
-  unzipper.ExtractFiles(u"*.*");
+  try {
+    unzipper.ExtractFiles(u"*.*");
+  } catch (const TStopped&) {
+    // The user gave up: the files written so far stay, the package goes.
+    unzipper.CloseArchive();
+    (void)RemoveFile(packagePath);
+    throw;
+  }
   unzipper.CloseArchive();
   const std::vector<Text>& failed = unzipper.FailedFiles();
   if (!failed.empty()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/calendar.h"
 #include "platform/exception.h"
@@ -264,9 +265,24 @@ void TUnZipper::ExtractFiles(const Text& mask) {
     Raise(SArchiveNotOpen);
   failed_.clear();
   claimed_.Clear();
-  HoldWaits holdWaits;
+  TurnGate turns(&OnTurn);
+  turns_ = &turns;
+  struct Unset {
+    TurnGate*& turns;
+    ~Unset() { turns = nullptr; }
+  } unset{turns_};
+  progressDone_ = 0;
+  progressTotal_ = 0;
+  for (const CentralEntry& entry : entries_) {
+    if (!entry.isDirectory && MatchesMask(entry.name, mask))
+      progressTotal_ += std::min(entry.uncompressedSize,
+                                 std::numeric_limits<std::uint64_t>::max() - progressTotal_);
+  }
+  HoldWaits holdWaits(HoldWaits::kTotalMs, &turns);
   (void)claimed_.Claim(directoryOffset_, directoryEnd_);
   for (const CentralEntry& entry : entries_) {
+    if (!turns.Pass())
+      break;
     const Text name = TargetName(entry.name);
     if (entry.isDirectory || name.empty()) {
       // No folder is created and no file can take the data: data that an
@@ -280,6 +296,8 @@ void TUnZipper::ExtractFiles(const Text& mask) {
     if (!ExtractEntry(entry, JoinPath(folder_, name), holdWaits))
       failed_.push_back(entry.name);
   }
+  if (turns.Stopped())
+    throw TStopped();
 }
 
 bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, HoldWaits& holdWaits) {
@@ -370,11 +388,19 @@ bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uin
   auto flush = [&]() {
     crc = UpdateCrc32(crc, std::span<const std::uint8_t>(output_.data(), filled));
     const bool ok = writer.Write(output_.data(), filled);
+    if (ok && OnProgress) {
+      progressDone_ += filled;
+      OnProgress(progressDone_, progressTotal_);
+    }
     filled = 0;
     return ok;
   };
 
   for (;;) {
+    // A stop discards the entry like damaged data: the caller deletes what
+    // was written, and an existing file keeps its bytes.
+    if (turns_ != nullptr && !turns_->Pass())
+      return false;
     if (begin == end && left > 0 && !refill())
       return false;
     const DecodeResult result =

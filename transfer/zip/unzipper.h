@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
+#include "platform/turns.h"
 #include "transfer/zip/archive_reader.h"
 #include "transfer/zip/byte_spans.h"
 #include "transfer/zip/decoder.h"
@@ -24,6 +26,14 @@ class TUnZipper {
 
   // Target folder of every extracted file.
   Text BaseDirectory;
+  // Called between entries, inside every entry after each piece of decoded
+  // data and during the waits for a busy file, at most a slice apart. When
+  // it answers false, the entry in progress is discarded as a failed one is
+  // and ExtractFiles throws TStopped.
+  TurnCallback OnTurn;
+  // The uncompressed bytes written so far and those of every selected entry,
+  // as the central directory states them.
+  std::function<void(std::uint64_t done, std::uint64_t total)> OnProgress;
 
   // Opens the archive read-only (others may read and write it, not delete
   // it) and reads its central directory. An empty path opens nothing.
@@ -34,7 +44,7 @@ class TUnZipper {
   // entry, a name that ends in a separator or a colon) and every entry whose
   // file refused to be replaced (read-only, denied, in use, a running
   // program, the package itself). A file held only for a moment is waited
-  // for, briefly.
+  // for, briefly. Throws TStopped when a turn asked to stop.
   void ExtractFiles(const Text& mask);
   // Releases the archive, so that no handle to it remains.
   void CloseArchive();
@@ -57,8 +67,11 @@ class TUnZipper {
   std::uint64_t directoryEnd_ = 0;
   ByteSpans claimed_;  // by the central directory and the entries located so far
   std::vector<Text> failed_;
-  Text folder_;       // the normalised base folder of the open archive
-  Text packageName_;  // the open archive's file name
+  Text folder_;                // the normalised base folder of the open archive
+  Text packageName_;           // the open archive's file name
+  TurnGate* turns_ = nullptr;  // during ExtractFiles
+  std::uint64_t progressDone_ = 0;
+  std::uint64_t progressTotal_ = 0;
   std::vector<std::uint8_t> input_;
   std::vector<std::uint8_t> output_;
 };

@@ -41,4 +41,42 @@ $emulator "$fetch" "http://127.0.0.1:$closed/x" "$(target "$out/x")" 2>"$out/mes
 printf 'Socket Error # 10061%sConnection refused.%s' "$eol" "$eol" >"$out/expected"
 cmp "$out/message" "$out/expected" ||
   { echo "unexpected message bytes:" >&2; od -c "$out/message" >&2; exit 1; }
+# The progress line goes to a terminal only: a log gets nothing.
+$emulator "$fetch" "http://127.0.0.1:$nginx_port/zephora/Files/main.zip" \
+  "$(target "$out/quiet.zip")" 2>"$out/quiet.log"
+[ ! -s "$out/quiet.log" ] || { echo "progress written to a log:" >&2; cat "$out/quiet.log" >&2; exit 1; }
+if [ -z "$emulator" ]; then
+  # Natively only: a Linux terminal and SIGINT do not reach a program under
+  # Wine as a console and Ctrl+C would.
+  script -qec "$fetch http://127.0.0.1:$nginx_port/zephora/Files/main.zip $out/shown.zip" \
+    /dev/null >"$out/terminal.log"
+  grep -q 'bytes (100%)' "$out/terminal.log" ||
+    { echo "no progress line on a terminal" >&2; exit 1; }
+  # A server that sends the head of its reply and then nothing: Ctrl+C
+  # stops the download, deletes its file and exits 130.
+  silent=$(mktemp "$out/silent.XXXX")
+  python3 - "$silent" <<'PY' &
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(1)
+open(sys.argv[1], "w").write(str(s.getsockname()[1]))
+c, _ = s.accept()
+c.recv(65536)
+c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n")
+c.recv(1)  # until the client goes away
+PY
+  server=$!
+  for _ in $(seq 50); do [ -s "$silent" ] && break; sleep 0.1; done
+  "$fetch" "http://127.0.0.1:$(cat "$silent")/zephora/Files/main.zip" "$out/stopped.zip" &
+  client=$!
+  for _ in $(seq 50); do [ -e "$out/stopped.zip" ] && break; sleep 0.1; done
+  sleep 0.5
+  kill -INT "$client"
+  status=0
+  wait "$client" || status=$?
+  wait "$server" || true
+  [ "$status" = 130 ] || { echo "exit status $status after Ctrl+C, expected 130" >&2; exit 1; }
+  [ ! -e "$out/stopped.zip" ] || { echo "the stopped download left its file" >&2; exit 1; }
+fi
 echo "fetch ok"

@@ -60,6 +60,23 @@ TEST_F(HttpsPeersTest, RefusesEveryCertificateProblem) {
   EXPECT_EQ(AccessLog(0), std::vector<std::string>{});  // no request reached a server
 }
 
+// With turns, the handshake's waits are sliced and the chain check runs on a
+// thread of its own; what the user gets is the same.
+TEST_F(HttpsPeersTest, GivesTurnsAndKeepsItsAnswersWithThem) {
+  client.CaFile = CaFile();
+  int turns = 0;
+  client.OnTurn = [&] {
+    ++turns;
+    return true;
+  };
+  FetchBothPackagesOverOneConnection(SecureFiles(tls.good));
+  EXPECT_GE(turns, 1);
+  EXPECT_EQ(Download(SecureUrl(tls.otherHost), dir / "upgrade.zip"),
+            OnWindowsElse(u"The server's certificate names another host. (0x800B010F)",
+                          u"The server's certificate names another host. (0x0000003E)"));
+  EXPECT_FALSE(client.Connected());
+}
+
 // The throw-away authority is in no system store. The chain's own status
 // catches that: Wine's SSL policy alone would pass a chain that ends in an
 // unknown root.
