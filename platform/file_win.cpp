@@ -42,7 +42,7 @@ int File::Open(const Text& path, FileMode mode) {
       share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
   }
-  const HANDLE h = CreateFileW(ToWide(path).c_str(), access, share, nullptr, disposition,
+  const HANDLE h = CreateFileW(WidePointer(path), access, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return LastError();

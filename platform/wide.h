@@ -14,6 +14,11 @@ namespace zephora {
 inline std::wstring ToWide(TextView text) {
   return std::wstring(text.begin(), text.end());
 }
+// The text as the API's wide string without a copy; the two units are the
+// same size and representation here.
+inline const wchar_t* WidePointer(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 inline Text FromWide(std::wstring_view text) {
   return Text(text.begin(), text.end());
 }

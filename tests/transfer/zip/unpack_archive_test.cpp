@@ -496,6 +496,17 @@ TEST(UnpackArchive, EntryStoredReadOnlyIsExtractedSoAndThenCannotBeReplaced) {
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "upgrade.zip"}));
 }
 
+// The replacement is made read-only before the rename; when the rename is
+// refused it must still go, read-only as it is.
+TEST(UnpackArchive, ARefusedReadOnlyReplacementLeavesNoTemporaryFile) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")), "");
+  EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")),
+            "Could not extract 1 file: locked.txt");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "main.zip"}));
+  EXPECT_EQ(Attributes(dir / "locked.txt") & kAttributeReadOnly, kAttributeReadOnly);
+}
+
 // The package is open while it is read. On Windows its name cannot be
 // replaced then, in any letters; where it could be, the entry would be
 // deleted with the package afterwards. Either way the package stays whole.
