@@ -1,8 +1,10 @@
 #include "i18n/file_locator.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "i18n/appended_catalogs.h"
@@ -22,25 +24,36 @@ char16_t FoldForPath(char16_t c) {
   return c == u'/' ? u'\\' : AsciiUpper(c);
 }
 
-// Offset of the first occurrence of `marker`, read in blocks of 100000 bytes,
-// each searched together with the block before it; -1 when absent.
-std::int64_t FindSignaturePos(File& file, const std::string& marker) {
-  std::string previous, block(kBlockSize, '\0');
-  std::int64_t blockStart = 0;
+// Offsets of the first occurrences of both markers (-1 for one that is
+// absent), found in one pass over the file: it is read in blocks of 100000
+// bytes, each searched together with the last bytes of the block before it,
+// so that a marker across a block boundary is found as well.
+void FindMarkers(File& file, std::int64_t& begin, std::int64_t& end) {
+  begin = end = -1;
   if (file.Seek(0) != 0)
-    return -1;
-  for (;;) {
+    return;
+  const std::string beginMarker = BeginMarker(), endMarker = EndMarker();
+  constexpr size_t kCarried = kMarkerLength - 1;  // too short to hold a whole marker
+  std::vector<char> buffer(kCarried + kBlockSize);
+  size_t carried = 0;
+  std::int64_t bufferStart = 0;  // file offset of buffer[0]
+  while (begin < 0 || end < 0) {
     size_t got = 0;
-    if (file.Read(block.data(), kBlockSize, got) != 0 || got == 0)
-      return -1;
-    const std::string window = previous + block.substr(0, got);
-    const size_t found = window.find(marker);
-    if (found != std::string::npos) {
-      return blockStart - static_cast<std::int64_t>(previous.size()) +
-             static_cast<std::int64_t>(found);
+    if (file.Read(buffer.data() + carried, kBlockSize, got) != 0 || got == 0)
+      return;
+    const std::string_view window(buffer.data(), carried + got);
+    if (begin < 0) {
+      if (const size_t found = window.find(beginMarker); found != std::string_view::npos)
+        begin = bufferStart + static_cast<std::int64_t>(found);
     }
-    previous = block.substr(0, got);
-    blockStart += static_cast<std::int64_t>(got);
+    if (end < 0) {
+      if (const size_t found = window.find(endMarker); found != std::string_view::npos)
+        end = bufferStart + static_cast<std::int64_t>(found);
+    }
+    const size_t keep = std::min(kCarried, window.size());
+    std::memmove(buffer.data(), buffer.data() + window.size() - keep, keep);
+    bufferStart += static_cast<std::int64_t>(window.size() - keep);
+    carried = keep;
   }
 }
 
@@ -78,8 +91,8 @@ void TFileLocator::Analyze() {
   File file;
   if (file.Open(executable_, FileMode::ReadShareAll) != 0)
     return;
-  const std::int64_t begin = FindSignaturePos(file, BeginMarker());
-  const std::int64_t end = FindSignaturePos(file, EndMarker());
+  std::int64_t begin = -1, end = -1;
+  FindMarkers(file, begin, end);
   if (begin <= 0 || end <= 0)
     return;
   const std::int64_t base = begin + static_cast<std::int64_t>(kMarkerLength);

@@ -87,8 +87,15 @@ bool IsSameFile(const File& file, const Text& path);
 // meanwhile (a virus scanner) does not keep it in the folder.
 [[nodiscard]] int DiscardNewFile(File& file, const Text& path);
 
-// Sets the last-write time only; creation and access times stay.
-[[nodiscard]] int SetLastWriteTime(const Text& path, const LocalDateTime& time);
+// Gives the file that `file` has just written its last-write time (creation
+// and access times stay) and its DOS attributes through that same handle,
+// after the last write and size change: no further open of the file, which
+// every file-system filter on the volume would see. The attributes come out
+// as WriteFileAttributes gives them; a read-only file stays writable through
+// this handle until it closes. A time that cannot be converted leaves the
+// time alone and still sets the attributes.
+[[nodiscard]] int SetWrittenFileTimeAndAttributes(File& file, const LocalDateTime& time,
+                                                  std::uint32_t attributes);
 
 // DOS attribute bits; natively only read-only has a counterpart (the write
 // permissions), the other bits are kept only on Windows.

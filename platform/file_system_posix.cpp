@@ -68,7 +68,19 @@ int DiscardNewFile(File& file, const Text& path) {
   return RemoveFile(path);
 }
 
-int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
+namespace {
+
+// The mode that WriteFileAttributes gives a file of mode `mode`.
+mode_t ModeFor(mode_t mode, std::uint32_t attributes) {
+  mode &= 07777;
+  return (attributes & kAttributeReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+}
+
+}  // namespace
+
+int SetWrittenFileTimeAndAttributes(File& file, const LocalDateTime& time,
+                                    std::uint32_t attributes) {
+  const int fd = static_cast<int>(file.NativeHandle());
   std::tm tm = {};
   tm.tm_year = time.year - 1900;
   tm.tm_mon = time.month - 1;
@@ -78,14 +90,22 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
   tm.tm_sec = time.second;
   tm.tm_isdst = -1;
   const std::time_t seconds = std::mktime(&tm);
-  if (seconds == static_cast<std::time_t>(-1))
-    return EINVAL;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = seconds;
-  times[1].tv_nsec = 0;
-  return ::utimensat(AT_FDCWD, ToUtf8(path).c_str(), times, 0) == 0 ? 0 : errno;
+  int timeError = EINVAL;
+  if (seconds != static_cast<std::time_t>(-1)) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = seconds;
+    times[1].tv_nsec = 0;
+    timeError = ::futimens(fd, times) == 0 ? 0 : errno;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0)
+    return errno;
+  const mode_t mode = ModeFor(st.st_mode, attributes);
+  if (mode != (st.st_mode & 07777) && ::fchmod(fd, mode) != 0)
+    return errno;
+  return timeError;
 }
 
 int ReadFileAttributes(const Text& path, std::uint32_t& attributes) {
@@ -105,8 +125,7 @@ int WriteFileAttributes(const Text& path, std::uint32_t attributes) {
   struct stat st;
   if (::stat(name.c_str(), &st) != 0)
     return errno;
-  mode_t mode = st.st_mode & 07777;
-  mode = (attributes & kAttributeReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+  const mode_t mode = ModeFor(st.st_mode, attributes);
   if (mode == (st.st_mode & 07777))
     return 0;
   return ::chmod(name.c_str(), mode) == 0 ? 0 : errno;

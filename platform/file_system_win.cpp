@@ -112,7 +112,8 @@ int DiscardNewFile(File& file, const Text& path) {
   return RemoveFile(path);
 }
 
-int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
+int SetWrittenFileTimeAndAttributes(File& file, const LocalDateTime& time,
+                                    std::uint32_t attributes) {
   SYSTEMTIME local = {};
   local.wYear = static_cast<WORD>(time.year);
   local.wMonth = static_cast<WORD>(time.month);
@@ -123,17 +124,32 @@ int SetLastWriteTime(const Text& path, const LocalDateTime& time) {
   SYSTEMTIME utc;
   FILETIME stamp;
   // The zone's rule for that date, not today's offset.
-  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
-      !SystemTimeToFileTime(&utc, &stamp)) {
-    return LastError();
+  const int timeError =
+      TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) && SystemTimeToFileTime(&utc, &stamp)
+          ? 0
+          : LastError();
+  const HANDLE h = reinterpret_cast<HANDLE>(file.NativeHandle());
+  // Zero leaves a time or the attributes as they are.
+  FILE_BASIC_INFO info = {};
+  if (timeError == 0) {
+    info.LastWriteTime.LowPart = stamp.dwLowDateTime;
+    info.LastWriteTime.HighPart = static_cast<LONG>(stamp.dwHighDateTime);
   }
-  const HANDLE h = CreateFileW(ToWidePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    return LastError();
-  const int error = SetFileTime(h, nullptr, nullptr, &stamp) ? 0 : LastError();
-  CloseHandle(h);
+  // What SetFileAttributesW would be given: "normal" stands for none.
+  info.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  if (SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info))
+    return timeError;
+  // A file system that refuses the attributes (a folder's bit on a file)
+  // must not cost the file its time: each on its own, as when set apart.
+  int error = timeError != 0 ? timeError : LastError();
+  const DWORD wanted = info.FileAttributes;
+  info.FileAttributes = 0;
+  if (timeError == 0 && !SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info))
+    error = LastError();
+  info = {};
+  info.FileAttributes = wanted;
+  if (!SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info))
+    error = LastError();
   return error;
 }
 

@@ -42,8 +42,11 @@ int File::Open(const Text& path, FileMode mode) {
       share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
   }
-  const HANDLE h = CreateFileW(ToWidePath(path).c_str(), access, share, nullptr, disposition,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Nearly every path is short enough to go to the system without a copy.
+  const std::wstring extended =
+      path.size() >= kShortestExtendedPath ? ToWidePath(path) : std::wstring();
+  const HANDLE h = CreateFileW(extended.empty() ? WidePointer(path) : extended.c_str(), access,
+                               share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return LastError();
   handle_ = reinterpret_cast<std::intptr_t>(h);

@@ -10,10 +10,6 @@ size_t NamePosition(TextView path) {
   return i;
 }
 
-// CreateDirectoryW's limit: room is left for an 8.3 name in the folder.
-// Shorter paths keep the form that every Windows version takes.
-constexpr size_t kShortestExtended = 260 - 12;
-
 // Parts that Windows resolves only in the classic form: "." and "..", and an
 // empty part between two separators.
 bool HasUnresolvedPart(TextView path) {
@@ -33,7 +29,7 @@ bool HasUnresolvedPart(TextView path) {
 }  // namespace
 
 Text ExtendedLengthPath(TextView path) {
-  if (path.size() < kShortestExtended)
+  if (path.size() < kShortestExtendedPath)
     return Text(path);
   const bool drive =
       path.size() >= 3 &&

@@ -34,6 +34,10 @@ Text JoinPath(TextView folder, TextView name);
 // and a path with "." or ".." parts (which the prefix would no longer
 // resolve) or an empty part, is returned as it is. Names in it must already be valid.
 Text ExtendedLengthPath(TextView path);
+// The length from which ExtendedLengthPath may add the prefix: CreateDirectoryW's
+// limit, which leaves room for an 8.3 name in the folder. Shorter paths keep
+// the form that every Windows version takes.
+inline constexpr std::size_t kShortestExtendedPath = 260 - 12;
 
 bool FileExists(const Text& path);       // an existing file, not a folder
 bool DirectoryExists(const Text& path);  // an existing folder

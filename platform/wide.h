@@ -19,6 +19,11 @@ inline std::wstring ToWide(TextView text) {
 inline std::wstring ToWidePath(TextView path) {
   return ToWide(ExtendedLengthPath(path));
 }
+// The text as the API's wide string without a copy; the two units are the
+// same size and representation here.
+inline const wchar_t* WidePointer(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 inline Text FromWide(std::wstring_view text) {
   return Text(text.begin(), text.end());
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 
 namespace zephora::zip {
 
@@ -17,7 +18,10 @@ class ByteSpans {
   void Clear() { spans_.clear(); }
 
  private:
-  std::map<std::uint64_t, std::uint64_t> spans_;  // begin -> end, disjoint
+  // Nodes come from a pool that keeps them for the next archive: no
+  // allocation per entry.
+  std::pmr::unsynchronized_pool_resource pool_;
+  std::pmr::map<std::uint64_t, std::uint64_t> spans_{&pool_};  // begin -> end, disjoint
 };
 
 }  // namespace zephora::zip

@@ -43,8 +43,15 @@ class Decoder {
   virtual DecodeResult Decode(std::span<const std::uint8_t> input, bool inputEnd,
                               std::span<std::uint8_t> output) = 0;
   const std::string& ErrorMessage() const { return error_; }
+  // Readies the decoder for the next entry of the same method, keeping what
+  // it has allocated; false when it cannot, and a new decoder is needed.
+  [[nodiscard]] bool Restart(const DecoderParams& params) {
+    error_.clear();
+    return Reset(params);
+  }
 
  protected:
+  virtual bool Reset(const DecoderParams&) { return false; }
   DecodeResult Fail(std::string message) {
     error_ = std::move(message);
     return {0, 0, DecodeStatus::Error};

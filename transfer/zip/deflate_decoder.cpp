@@ -66,6 +66,12 @@ class DeflateDecoder final : public Decoder {
   }
 
  private:
+  bool Reset(const DecoderParams&) override {
+    isal_inflate_reset(&state_);
+    position_ = 0;
+    return true;
+  }
+
   inflate_state state_{};
   std::uint64_t position_ = 0;  // compressed bytes taken so far
 };

@@ -29,6 +29,11 @@ class StoredDecoder final : public Decoder {
   }
 
  private:
+  bool Reset(const DecoderParams& params) override {
+    remaining_ = params.uncompressedSize;
+    return true;
+  }
+
   std::uint64_t remaining_;
 };
 

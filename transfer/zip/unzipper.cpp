@@ -113,11 +113,15 @@ class HoleWriter {
 
 }  // namespace
 
-Text TargetName(TextView storedName) {
+TextView LastNameComponent(TextView storedName) {
   std::size_t i = storedName.size();
   while (i > 0 && !IsNameSeparator(storedName[i - 1]))
     --i;
-  return Text(storedName.substr(i));
+  return storedName.substr(i);
+}
+
+Text TargetName(TextView storedName) {
+  return Text(LastNameComponent(storedName));
 }
 
 bool IsUnsafeFileName(TextView name) {
@@ -280,10 +284,13 @@ void TUnZipper::ExtractFiles(const Text& mask) {
   }
   HoldWaits holdWaits(HoldWaits::kTotalMs, &turns);
   (void)claimed_.Claim(directoryOffset_, directoryEnd_);
+  // Every name that has a last component matches these, and the test
+  // would cost copies of every name.
+  const bool everything = mask == u"*.*" || mask == u"*";
   for (const CentralEntry& entry : entries_) {
     if (!turns.Pass())
       break;
-    const Text name = TargetName(entry.name);
+    const TextView name = LastNameComponent(entry.name);
     if (entry.isDirectory || name.empty()) {
       // No folder is created and no file can take the data: data that an
       // entry carries would be lost without a word.
@@ -291,9 +298,14 @@ void TUnZipper::ExtractFiles(const Text& mask) {
         failed_.push_back(entry.name);
       continue;
     }
-    if (!MatchesMask(entry.name, mask))
+    if (!everything && !MatchesMask(entry.name, mask))
       continue;
-    if (!ExtractEntry(entry, JoinPath(folder_, name), holdWaits))
+    // One path buffer for all entries.
+    target_.assign(folder_);
+    if (!target_.empty() && !IsPathSeparator(target_.back()))
+      target_ += kPathSeparator;
+    target_ += name;
+    if (!ExtractEntry(entry, target_, holdWaits))
       failed_.push_back(entry.name);
   }
   if (turns.Stopped())
@@ -302,7 +314,8 @@ void TUnZipper::ExtractFiles(const Text& mask) {
 
 bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, HoldWaits& holdWaits) {
   // Everything that can be known before the target is touched.
-  if (IsUnsafeFileName(TargetName(entry.name)))
+  const TextView name = LastNameComponent(entry.name);
+  if (IsUnsafeFileName(name))
     return false;
   if ((entry.versionNeeded & 0xFF) > 63)
     return false;
@@ -318,14 +331,13 @@ bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, Hold
   // replaced, be deleted with the package afterwards. Only a name like the
   // package's costs a look at the file; another alias of it (a short name)
   // is refused by Windows all the same, after the waits.
-  if (AsciiUpper(TargetName(entry.name)) == AsciiUpper(packageName_) &&
-      IsSameFile(archive_, target)) {
+  if (EqualsIgnoreAsciiCase(name, packageName_) && IsSameFile(archive_, target)) {
     return false;
   }
   // An empty entry is checked like any other: its method, and that its
   // data decodes to nothing with the CRC-32 of nothing.
-  const std::unique_ptr<Decoder> decoder =
-      MakeDecoder({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
+  Decoder* const decoder =
+      DecoderFor({entry.method, entry.flags, entry.compressedSize, entry.uncompressedSize});
   if (decoder == nullptr)
     return false;
   // A name that is still free is written in place: nothing is there to lose,
@@ -334,30 +346,46 @@ bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, Hold
   // costs. An existing file is replaced only with complete, checked data,
   // decoded beside it.
   File out;
-  Text written = target;
+  Text temporary;
   const bool inPlace = out.Open(target, FileMode::CreateNewWriteShareRead) == 0;
-  if (!inPlace && CreateTempFile(JoinPath(folder_, u""), out, written) != 0)
+  if (!inPlace && CreateTempFile(JoinPath(folder_, u""), out, temporary) != 0)
     return false;
+  const Text& written = inPlace ? target : temporary;
   if (!DecodeInto(entry, *decoder, dataOffset, out)) {
     (void)DiscardNewFile(out, written);
     return false;
   }
+  // Time and attributes are a courtesy, set through the handle that wrote
+  // the data rather than by opening the file again. A replacement carries
+  // them through the rename. A date that does not exist leaves the file
+  // with neither.
+  LocalDateTime when;
+  const bool dated = DosToLocal(entry.dosDate, entry.dosTime, when);
+  const std::uint32_t attributes = TargetAttributes(entry);
+  if (dated)
+    (void)SetWrittenFileTimeAndAttributes(out, when, attributes);
   out.Close();
   // A target that refuses keeps its bytes, and the entry counts as not
   // installed: a read-only or running program left at its old version
   // beside the new files of the package would be a mix of two versions.
   if (!inPlace && holdWaits.Replace(written, target) != 0) {
+    // A read-only file cannot be deleted.
+    if (dated && (attributes & kAttributeReadOnly) != 0)
+      (void)WriteFileAttributes(written, 0);
     (void)RemoveFile(written);
     return false;
   }
-
-  // The file is in place; its time and attributes are a courtesy.
-  LocalDateTime when;
-  if (DosToLocal(entry.dosDate, entry.dosTime, when)) {
-    (void)SetLastWriteTime(target, when);
-    (void)WriteFileAttributes(target, TargetAttributes(entry));
-  }
   return true;
+}
+
+Decoder* TUnZipper::DecoderFor(const DecoderParams& params) {
+  // A decoder's state can be large (a deflate window and tables), and
+  // packages hold thousands of small entries of one method.
+  if (decoder_ != nullptr && decoderMethod_ == params.method && decoder_->Restart(params))
+    return decoder_.get();
+  decoder_ = MakeDecoder(params);
+  decoderMethod_ = params.method;
+  return decoder_.get();
 }
 
 bool TUnZipper::DecodeInto(const CentralEntry& entry, Decoder& decoder, std::uint64_t dataOffset,

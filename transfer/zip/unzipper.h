@@ -57,6 +57,8 @@ class TUnZipper {
   // Whether the entry's file is now in place with the entry's data.
   [[nodiscard]] bool ExtractEntry(const CentralEntry& entry, const Text& target,
                                   HoldWaits& holdWaits);
+  // The decoder of the entry's method, the last one's again when it can restart.
+  Decoder* DecoderFor(const DecoderParams& params);
   [[nodiscard]] bool DecodeInto(const CentralEntry& entry, Decoder& decoder,
                                 std::uint64_t dataOffset, File& out);
 
@@ -69,9 +71,12 @@ class TUnZipper {
   std::vector<Text> failed_;
   Text folder_;                // the normalised base folder of the open archive
   Text packageName_;           // the open archive's file name
+  Text target_;                // the path of the entry being extracted
   TurnGate* turns_ = nullptr;  // during ExtractFiles
   std::uint64_t progressDone_ = 0;
   std::uint64_t progressTotal_ = 0;
+  std::unique_ptr<Decoder> decoder_;
+  std::uint16_t decoderMethod_ = 0;
   std::vector<std::uint8_t> input_;
   std::vector<std::uint8_t> output_;
 };
@@ -79,6 +84,8 @@ class TUnZipper {
 // The last name component of a stored name: everything up to the last "/",
 // "\" or ":" is dropped.
 Text TargetName(TextView storedName);
+// The same, as a part of the stored name.
+TextView LastNameComponent(TextView storedName);
 // Whether a file name would open a device or another file on Windows:
 // reserved device names (with or without an extension; COM and LPT with a
 // digit, superscript 1 to 3 included), a trailing dot or blank, characters

@@ -187,7 +187,9 @@ def crafted(folder):
                                     stored(b"feb30.txt", b"b", date=(41 << 9) | (2 << 5) | 30,
                                            time=t),
                                     stored(b"day0.txt", b"c", date=(41 << 9) | (5 << 5), time=t),
-                                    stored(b"hour25.txt", b"d", date=d, time=25 << 11)]))
+                                    stored(b"hour25.txt", b"d", date=d, time=25 << 11),
+                                    stored(b"readonly-feb30.txt", b"e", attr=0x01,
+                                           date=(41 << 9) | (2 << 5) | 30, time=t)]))
     c("unicode-fields.zip", raw_zip([
         stored(b"caf\x82.txt", b"oem"),  # code page 437: e acute
         stored(b"na\xefve.txt", b"utf8 path field",
@@ -219,6 +221,20 @@ def crafted(folder):
         stored(b"link", b"target", made_by=0x0314, attr=(0o120777 << 16)),
         stored(b"hidden.txt", b"h", attr=0x22),
     ]))
+    # One entry per kind of attribute source, each with a time of its own.
+    stamp = lambda minute: dos_stamp(2019, 11, 3, 8, minute, 14)
+    c("times-and-attributes.zip", raw_zip([
+        stored(n, d, time=stamp(i)[0], date=stamp(i)[1], **kw) for i, (n, d, kw) in enumerate((
+            (b"dos-readonly.txt", b"1", {"attr": 0x01}),
+            (b"dos-hidden.txt", b"2", {"attr": 0x02}),
+            (b"dos-system.txt", b"3", {"attr": 0x04}),
+            (b"dos-archive.txt", b"4", {"attr": 0x20}),
+            (b"dos-none.txt", b"5", {"attr": 0x00}),
+            (b"unix-0644.txt", b"6", {"made_by": 0x0314, "attr": 0o100644 << 16}),
+            (b"unix-0444.txt", b"7", {"made_by": 0x0314, "attr": 0o100444 << 16}),
+            (b"unix-folder", b"8", {"made_by": 0x0314, "attr": 0o040755 << 16}),
+            (b"zero-size.txt", b"", {"attr": 0x20}),
+        ))]))
     c("device-names.zip", raw_zip([stored(n, b"dev") for n in (
         b"CON", b"nul.txt", b"Lpt1.dat", b"com9", b"AUX .log", b"dir/prn", b"trail.", b"blank ",
         b"COM10.txt", b"console.txt")]))

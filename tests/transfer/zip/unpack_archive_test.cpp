@@ -384,6 +384,64 @@ TEST(UnpackArchive, InvalidDatesLeaveTheFileWrittenAndAreNotCounted) {
   EXPECT_EQ(ReadFile(dir / "feb30.txt"), "b");
   EXPECT_EQ(ReadFile(dir / "day0.txt"), "c");
   EXPECT_EQ(ReadFile(dir / "hour25.txt"), "d");
+  // Without a time it gets no attributes either: a new file's own.
+  EXPECT_EQ(ReadFile(dir / "readonly-feb30.txt"), "e");
+  EXPECT_EQ(Attributes(dir / "readonly-feb30.txt"), Attributes(dir / "month13.txt"));
+  EXPECT_EQ(Attributes(dir / "readonly-feb30.txt") & kAttributeReadOnly, 0u);
+}
+
+// Every source of attributes, with a time per entry; the same whether the
+// file is new or replaces one (then the temporary file carries them through
+// the rename, read-only included).
+TEST(UnpackArchive, TimesAndAttributesComeOutTheSameForNewAndReplacedFiles) {
+  struct Case {
+    const char* name;
+    std::uint32_t attributes;  // as read back
+  };
+  // Wine reports the archive bit for every file, whatever was set, so only
+  // the others are compared; natively only read-only has a counterpart.
+  constexpr std::uint32_t kMask =
+      kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeDirectory;
+  const auto ifWindows = [](std::uint32_t value) {
+#ifdef _WIN32
+    return value;
+#else
+    return value & kAttributeReadOnly;
+#endif
+  };
+  const Case cases[] = {
+      {"dos-readonly.txt", kAttributeReadOnly},
+      {"dos-hidden.txt", ifWindows(kAttributeHidden)},
+      {"dos-system.txt", ifWindows(kAttributeSystem)},
+      {"dos-archive.txt", 0},
+      {"dos-none.txt", 0},
+      {"unix-0644.txt", 0},
+      {"unix-0444.txt", kAttributeReadOnly},
+      {"unix-folder", 0},  // a folder's bit does not stick to a file
+      {"zero-size.txt", 0},
+  };
+  for (const bool replacing : {false, true}) {
+    TempDir dir;
+    if (replacing) {
+      for (const Case& c : cases)
+        test::WriteFile(dir / c.name, "old content, longer than the new");
+    }
+    EXPECT_EQ(Unpack(Package(dir, "crafted/times-and-attributes.zip")), "") << replacing;
+    int minute = 0;
+    for (const Case& c : cases) {
+      EXPECT_EQ(Attributes(dir / c.name) & kMask, c.attributes) << c.name << " " << replacing;
+      const std::tm local = LocalWriteTime(dir / c.name);
+      EXPECT_EQ(local.tm_year + 1900, 2019) << c.name;
+      EXPECT_EQ(local.tm_mon + 1, 11) << c.name;
+      EXPECT_EQ(local.tm_mday, 3) << c.name;
+      EXPECT_EQ(local.tm_hour, 8) << c.name;
+      EXPECT_EQ(local.tm_min, minute++) << c.name;
+      EXPECT_EQ(local.tm_sec, 14) << c.name;
+    }
+    EXPECT_EQ(ReadFile(dir / "dos-none.txt"), "5");
+    EXPECT_EQ(fs::file_size(dir / "zero-size.txt"), 0u);
+    EXPECT_EQ(Listing(dir).size(), std::size(cases));
+  }
 }
 
 TEST(UnpackArchive, EmptyEntryCarriesItsTimeAsLocalTimeAndAttributes) {
@@ -436,6 +494,17 @@ TEST(UnpackArchive, EntryStoredReadOnlyIsExtractedSoAndThenCannotBeReplaced) {
   EXPECT_EQ(Unpack(second), "Could not extract 1 file: locked.txt");
   EXPECT_EQ(ReadFile(dir / "locked.txt"), "locked v1");
   EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "upgrade.zip"}));
+}
+
+// The replacement is made read-only before the rename; when the rename is
+// refused it must still go, read-only as it is.
+TEST(UnpackArchive, ARefusedReadOnlyReplacementLeavesNoTemporaryFile) {
+  TempDir dir;
+  EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")), "");
+  EXPECT_EQ(Unpack(Package(dir, "crafted/readonly-entry.zip")),
+            "Could not extract 1 file: locked.txt");
+  EXPECT_EQ(Listing(dir), (std::set<std::string>{"locked.txt", "main.zip"}));
+  EXPECT_EQ(Attributes(dir / "locked.txt") & kAttributeReadOnly, kAttributeReadOnly);
 }
 
 // The package is open while it is read. On Windows its name cannot be
