@@ -50,6 +50,8 @@ std::uint32_t TextOf(SignatureFault fault) {
 
 }  // namespace
 
+const ResStringRec SSignatureDamaged{&kModule, kFormat};
+
 Text SignatureFaultMessage(SignatureFault fault, const Text& package) {
   const ResStringRec record{&kModule, TextOf(fault)};
   return FormatResString(record, {package});

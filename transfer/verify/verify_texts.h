@@ -8,6 +8,9 @@
 
 namespace zephora::verify {
 
+// The first of the texts ("The signature of the package %s is damaged.").
+extern const ResStringRec SSignatureDamaged;
+
 // The message a user reads for `fault` (not None) of the package `package`.
 Text SignatureFaultMessage(SignatureFault fault, const Text& package);
 
