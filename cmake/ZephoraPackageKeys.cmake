@@ -5,7 +5,8 @@ set(ZEPHORA_PACKAGE_KEYS "" CACHE STRING
     "minisign public key files (.pub) whose signatures SETUP.EXE requires on its packages")
 
 # zephora_package_key_lines(VAR FILE...): the key lines of the files joined
-# by ";", as the program parses them. A file that is not a minisign public
+# by "," (a ";" would split the compile definition), as the program parses
+# them. A file that is not a minisign public
 # key, or more than two, stops the build.
 function(zephora_package_key_lines var)
   set(lines "")
@@ -35,6 +36,6 @@ function(zephora_package_key_lines var)
     endif()
     list(APPEND lines "${line}")
   endforeach()
-  string(JOIN ";" joined ${lines})
+  string(JOIN "," joined ${lines})
   set(${var} "${joined}" PARENT_SCOPE)
 endfunction()

@@ -101,7 +101,7 @@ SignatureFault PackageSignatureCheck::Finish() {
 PackageKeys ParseBuiltInKeys(std::string_view lines) {
   PackageKeys keys;
   while (!lines.empty()) {
-    const std::size_t end = lines.find(';');
+    const std::size_t end = lines.find(',');
     PublicKey key;
     if (ParsePublicKeyLine(lines.substr(0, end), key) != FormatFault::None)
       throw std::invalid_argument("not a package key: " + std::string(lines.substr(0, end)));

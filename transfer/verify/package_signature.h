@@ -61,7 +61,7 @@ class PackageSignatureCheck {
   crypto_generichash_state hash_;
 };
 
-// The keys built into a program: key lines of .pub files separated by ";".
+// The keys built into a program: key lines of .pub files separated by ",".
 // Throws std::invalid_argument for a line that is not a key.
 PackageKeys ParseBuiltInKeys(std::string_view lines);
 

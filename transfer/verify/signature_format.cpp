@@ -150,7 +150,8 @@ std::string KeyIdText(const KeyId& id) {
     text += kDigits[id[i] >> 4];
     text += kDigits[id[i] & 15];
   }
-  return text;
+  const std::size_t first = text.find_first_not_of('0');
+  return first == std::string::npos ? "0" : text.substr(first);
 }
 
 }  // namespace zephora::verify

@@ -63,8 +63,8 @@ enum class FormatFault {
 std::optional<std::string_view> TrustedCommentField(std::string_view comment,
                                                     std::string_view name);
 
-// A key ID as the signing tool prints it: 16 upper-case hexadecimal digits
-// of the little-endian number.
+// A key ID as the signing tool prints it: the little-endian number in
+// upper-case hexadecimal, without leading zeros.
 std::string KeyIdText(const KeyId& id);
 
 }  // namespace zephora::verify

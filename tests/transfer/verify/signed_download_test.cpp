@@ -282,9 +282,11 @@ TEST_F(PackageSignatureTest, ReadsKeysAsTheSigningToolWritesThem) {
   const std::string file = test::ReadFile(*keys_ / "vendor.pub");
   const verify::PublicKey key = Key("vendor");
   // "untrusted comment: minisign public key <ID>"
-  EXPECT_NE(file.find(verify::KeyIdText(key.id) + "\n"), std::string::npos) << file;
+  EXPECT_NE(file.find(" " + verify::KeyIdText(key.id) + "\n"), std::string::npos) << file;
+  EXPECT_EQ(verify::KeyIdText({0x81, 0xCA, 0xF5, 0xBD, 0x0C, 0x35, 0x57, 0x05}), "557350CBDF5CA81");
+  EXPECT_EQ(verify::KeyIdText({}), "0");
   const std::string line = file.substr(file.find('\n') + 1, 56);
-  const PackageKeys builtIn = verify::ParseBuiltInKeys(line + ";" + line);
+  const PackageKeys builtIn = verify::ParseBuiltInKeys(line + "," + line);
   ASSERT_EQ(builtIn.size(), 2u);
   EXPECT_EQ(builtIn[0].key, key.key);
   EXPECT_TRUE(verify::ParseBuiltInKeys("").empty());
