@@ -42,11 +42,13 @@ serve_packages() {
   rm -rf "$files" && mkdir -p "$files"
   cp "$work/main.zip" "$work/upgrade.zip" "$files/"
 }
-# Signs what is served as it stands, as the vendor would.
+# Signs what is served as it stands, as the vendor would (with the key
+# the builds carry beside it, when $next_key is set).
 sign_served() {
-  local package
+  local package key=$package_key
+  [ -n "${next_key:-}" ] && key=${package_key%.key}-next.key
   for package in "$files"/*.zip; do
-    [ -e "$package" ] && "$root/scripts/sign-package" --key "$package_key" "$package" >/dev/null
+    [ -e "$package" ] && "$root/scripts/sign-package" --key "$key" "$package" >/dev/null
   done
 }
 
@@ -339,6 +341,10 @@ signature_refused() {  # signature_refused MESSAGE
     check "no package left" test ! -e "$install/main.zip" -a ! -e "$install/upgrade.zip" &&
     nothing_written
 }
+case_signed_with_next_key() {
+  local next_key=1
+  case_direct
+}
 case_package_altered() {
   local own_signatures=1
   old_program
@@ -447,6 +453,7 @@ run_case "installed program held for a moment" case_held_briefly
 run_case "Desktop value names a folder that does not exist" case_desktop_missing
 run_case "missing Desktop value" case_missing_desktop_value
 run_case "Cancel on every page that shows it" case_cancel_everywhere
+run_case "packages signed with the second key the build carries" case_signed_with_next_key
 run_case "main.zip altered on the server" case_package_altered
 run_case "main.zip altered on the server, in Dutch" case_package_altered_in_dutch
 run_case "main.zip's signature missing" case_signature_missing
