@@ -25,3 +25,15 @@ if(NOT ZEPHORA_FUZZ)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
+
+# libsodium checks the vendor's package signatures: Debian's natively, the
+# static build of scripts/bootstrap for MinGW.
+find_path(SODIUM_INCLUDE_DIR sodium.h REQUIRED)
+find_library(SODIUM_LIBRARY NAMES sodium REQUIRED)
+add_library(Sodium::Sodium UNKNOWN IMPORTED)
+set_target_properties(Sodium::Sodium PROPERTIES IMPORTED_LOCATION ${SODIUM_LIBRARY}
+                      INTERFACE_INCLUDE_DIRECTORIES ${SODIUM_INCLUDE_DIR})
+if(WIN32)
+  set_target_properties(Sodium::Sodium PROPERTIES INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+                        INTERFACE_LINK_LIBRARIES advapi32)
+endif()

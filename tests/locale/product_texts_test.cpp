@@ -19,6 +19,7 @@
 #include "transfer/http/download_file.h"
 #include "transfer/http/http_texts.h"
 #include "transfer/http/tls_texts.h"
+#include "transfer/verify/verify_texts.h"
 #include "transfer/zip/zip_texts.h"
 
 namespace zephora {
@@ -27,8 +28,13 @@ namespace {
 // One text of each module of the product; naming them here also makes the
 // linker keep every module's table.
 const ResStringRec* const kOneTextOfEachModule[] = {
-    &SMsgDlgOK,          &SUnableToWrite,   &SOleError,
-    &http::SSocketError, &http::STlsCutOff, &zip::SFileNotFound,
+    &SMsgDlgOK,
+    &SUnableToWrite,
+    &SOleError,
+    &http::SSocketError,
+    &http::STlsCutOff,
+    &zip::SFileNotFound,
+    &verify::SSignatureDamaged,
 };
 
 TEST(ProductTexts, EveryModuleIsRegistered) {

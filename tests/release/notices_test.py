@@ -47,6 +47,7 @@ class ThirdPartyNotices(unittest.TestCase):
         self.assertEqual(self.result.stdout.splitlines(), [
             "bzip2 (libbz2)", "liblzma, from XZ Utils", "WavPack",
             "ISA-L, the Intelligent Storage Acceleration Library (inflate and CRC-32)",
+            "libsodium (the check of the vendor's package signatures)",
             "MinGW-w64 runtime, import libraries and winpthreads",
             "libstdc++ and libgcc, under the GCC Runtime Library Exception"])
         # A line of each licence, as its source has it.
@@ -55,6 +56,7 @@ class ThirdPartyNotices(unittest.TestCase):
                 "- liblzma is in the public domain.",
                 "Copyright (c) 1998 - 2022 David Bryant",  # WavPack
                 "Copyright(c) 2011-2017 Intel Corporation All rights reserved.",  # ISA-L
+                " * ISC License\n *\n * Copyright (c) 2013-",  # libsodium
                 "Files: mingw-w64-libraries/winpthreads/*",
                 "License: ZPL-2.1",  # MinGW-w64 runtime
                 "GCC RUNTIME LIBRARY EXCEPTION\n\nVersion 3.1, 31 March 2009",
@@ -70,6 +72,8 @@ class ThirdPartyNotices(unittest.TestCase):
         self.assertRegex(versions, r"ISA-L, the Intelligent Storage Acceleration Library "
                          r"\(inflate and CRC-32\): Debian source package libisal 2\.30\.\S+, "
                          r"built by scripts/bootstrap\n")
+        self.assertRegex(versions, r"libsodium \(the check of the vendor's package signatures\): "
+                         r"Debian source package libsodium 1\.0\.18\S*, built by scripts/bootstrap\n")
 
     def test_notices_hold_no_build_path(self):
         self.assertNotIn(os.path.dirname(os.path.dirname(MAP)), self.text)

@@ -60,12 +60,35 @@ class ReleaseInputs(unittest.TestCase):
             with self.subTest(args=args):
                 self.assertRefused(args, message)
 
+    def test_package_keys_are_required_and_checked(self):
+        not_a_key = os.path.join(WORK, "not-a-key.pub")
+        os.makedirs(WORK, exist_ok=True)
+        with open(not_a_key, "w") as f:
+            f.write("untrusted comment: minisign public key 0\nRWQ=\n")
+        host = ("--host", "downloads.example.com")
+        cases = (
+            (host, "no package key: give the vendor's minisign public key with --package-key "
+                   "FILE.pub (see scripts/sign-package), or build a SETUP.EXE that installs "
+                   "whatever the server sends with --unsigned-packages"),
+            (host + ("--unsigned-packages", "--package-key", not_a_key),
+             "--unsigned-packages and --package-key exclude each other"),
+            (host + ("--package-key", "a.pub", "--package-key", "b.pub", "--package-key", "c.pub"),
+             "at most two package keys (the current one and the next)"),
+            (host + ("--package-key", "no-such.pub"), "no package key no-such.pub"),
+            (host + ("--package-key", not_a_key),
+             f"{not_a_key} is not a minisign public key (minisign -G makes one)"),
+        )
+        for args, message in cases:
+            with self.subTest(args=args):
+                self.assertRefused(args, message)
+
     def test_a_folder_the_release_did_not_make_is_left_alone(self):
         folder = os.path.join(WORK, "someone-elses")
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "keep.txt"), "w") as f:
             f.write("mine\n")
-        self.assertRefused(("--host", "downloads.example.com", "--work", folder),
+        self.assertRefused(("--host", "downloads.example.com", "--unsigned-packages", "--work",
+                            folder),
                            f"{folder} is not empty and was not made by a release; give another "
                            "with --work")
         self.assertTrue(os.path.exists(os.path.join(folder, "keep.txt")))

@@ -54,6 +54,10 @@ void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
     (void)RemoveFile(fileName);
     throw;
   }
+  RequireOkReply(client);
+}
+
+void RequireOkReply(const THttpClient& client) {
   if (client.ResponseCode() != 200) {
     const Text statusLine = http::ShownStatusLine(client.ResponseText());
     // One text with both placeholders, so that a language can put its own

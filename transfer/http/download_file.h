@@ -19,4 +19,8 @@ void DownloadFile(THttpClient& client, const Text& baseUrl, const Text& packageP
 // The same, for a URL given whole (the connection check of tools/fetch).
 void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName);
 
+// Throws the download's failure message unless the last reply was a 200:
+// a reply of 201 to 299 brings no package either.
+void RequireOkReply(const THttpClient& client);
+
 }  // namespace zephora

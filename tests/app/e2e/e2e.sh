@@ -2,13 +2,16 @@
 # End-to-end runs of the real SETUP.EXE under Wine, driven by uidriver as a
 # user would, against nginx (and tinyproxy) on loopback: the development
 # build for plain HTTP, and the one for HTTPS, which trusts only the
-# throw-away authority that this script puts beside it as ca.pem.
+# throw-away authority that this script puts beside it as ca.pem. Both
+# carry the build's throw-away package key, whose secret half signs every
+# package served (unless a case serves signatures of its own).
 #   e2e.sh SETUP.EXE UIDRIVER.EXE HTTP-PORT PROXY-PORT WORK-DIR HTTPS-SETUP.EXE HTTPS-PORT
-#          HOLD_FILE.EXE
+#          HOLD_FILE.EXE PACKAGE-KEY.key
 # ZEPHORA_E2E_ONLY, when set, is a pattern (bash's =~) of the case functions
 # to run, for instance 'case_keys' while working on those.
 set -uo pipefail
 setup=$1 driver=$2 port=$3 proxy_port=$4 work=$5 https_setup=$6 https_port=$7 hold_file=$8
+package_key=$9
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
@@ -41,6 +44,15 @@ serve_packages() {
   rm -rf "$files" && mkdir -p "$files"
   cp "$work/main.zip" "$work/upgrade.zip" "$files/"
 }
+# Signs what is served as it stands, as the vendor would (with the key
+# the builds carry beside it, when $next_key is set).
+sign_served() {
+  local package key=$package_key
+  [ -n "${next_key:-}" ] && key=${package_key%.key}-next.key
+  for package in "$files"/*.zip; do
+    [ -e "$package" ] && "$root/scripts/sign-package" --key "$key" "$package" >/dev/null
+  done
+}
 
 desktop_link() {
   find "$state/home" "$prefix/drive_c/users" -name ZEPHORA.lnk 2>/dev/null | head -1
@@ -55,6 +67,7 @@ clean_install() {
 # catalog, so it shows the texts as the code has them, unless $user_locale
 # names the user's locale (LANG would take precedence over it).
 drive() {
+  [ -n "${own_signatures:-}" ] || sign_served
   if [ -n "${user_locale:-}" ]; then
     env -u LANG LC_ALL="$user_locale.UTF-8" "$wine_run" "$setup" >/dev/null 2>&1 &
   else
@@ -332,6 +345,66 @@ put_back_value() {  # put_back_value KEY TYPE VALUE (none when empty)
   fi
 }
 
+# The packages' signatures: each failure leaves the installed program as it
+# was, no package file and nothing written.
+signature_refused() {  # signature_refused MESSAGE
+  drive "${next_to_proxy_page[@]}" click "Volgende >" error "$1" \
+    expect-state "$abort_state" click "Voltooien" wait-closed &&
+    check "old program kept" grep -qx "OLD-VERSION" "$install/ZEPHORA.EXE" &&
+    check "nothing unpacked" test ! -e "$install/readme.txt" &&
+    check "no package left" test ! -e "$install/main.zip" -a ! -e "$install/upgrade.zip" &&
+    nothing_written
+}
+case_signed_with_next_key() {
+  local next_key=1
+  case_direct
+}
+case_package_altered() {
+  local own_signatures=1
+  old_program
+  sign_served
+  # One byte of the signed package changed on the server.
+  printf 'X' | dd of="$files/main.zip" bs=1 seek=100 conv=notrunc status=none
+  signature_refused "The package main.zip was changed after it was signed."
+}
+case_package_altered_in_dutch() {
+  local own_signatures=1 user_locale=nl_BE
+  old_program
+  sign_served
+  printf 'X' | dd of="$files/main.zip" bs=1 seek=100 conv=notrunc status=none
+  signature_refused "Het pakket main.zip werd gewijzigd nadat het ondertekend werd."
+}
+case_signature_missing() {
+  local own_signatures=1
+  old_program
+  sign_served
+  rm -f "$files/main.zip.minisig"
+  : >"$work/server/access.log"
+  signature_refused "HTTP/1.1 404 Not Found" &&
+    check "package not asked for" bash -c "! grep -q 'GET /zephora/Files/main.zip HTTP' '$work/server/access.log'"
+}
+case_signatures_swapped() {
+  local own_signatures=1
+  old_program
+  sign_served
+  mv "$files/main.zip.minisig" "$work/swap" && mv "$files/upgrade.zip.minisig" "$files/main.zip.minisig" &&
+    mv "$work/swap" "$files/upgrade.zip.minisig"
+  signature_refused "The signature of the package main.zip is for another file."
+}
+case_second_signature_swapped() {
+  # upgrade.zip carries main.zip's signature: main.zip is installed, the
+  # run stops before upgrade.zip touches anything.
+  local own_signatures=1
+  sign_served
+  cp "$files/main.zip.minisig" "$files/upgrade.zip.minisig"
+  drive "${next_to_proxy_page[@]}" click "Volgende >" \
+    error "The signature of the package upgrade.zip is for another file." \
+    expect-state "$abort_state" click "Voltooien" wait-closed &&
+    check "main installed" grep -qx "readme of main" "$install/readme.txt" &&
+    check "no package left" test ! -e "$install/main.zip" -a ! -e "$install/upgrade.zip" &&
+    nothing_written
+}
+
 case_cancel_everywhere() {
   local page steps=()
   for page in 1 2 3; do
@@ -422,6 +495,12 @@ run_case "missing Desktop value" case_missing_desktop_value
 run_case "Cancel on every page that shows it" case_cancel_everywhere
 run_case "a whole installation with the keyboard alone" case_keys_only
 run_case "Esc asks Cancel's question, which the keyboard answers" case_keys_cancel
+run_case "packages signed with the second key the build carries" case_signed_with_next_key
+run_case "main.zip altered on the server" case_package_altered
+run_case "main.zip altered on the server, in Dutch" case_package_altered_in_dutch
+run_case "main.zip's signature missing" case_signature_missing
+run_case "the two signatures swapped" case_signatures_swapped
+run_case "upgrade.zip served with main.zip's signature" case_second_signature_swapped
 
 echo "$((cases - failures)) passed, $failures failed"
 [ $failures = 0 ]

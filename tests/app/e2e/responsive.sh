@@ -4,9 +4,11 @@
 # the time with SendMessageTimeoutW(WM_NULL, SMTO_ABORTIFHUNG, 1000), which is
 # how Windows tells a hung window, and reads the progress bar, which may only
 # rise. Cancel and its question work during the run.
-#   responsive.sh SETUP.EXE UIDRIVER.EXE PORT WORK-DIR
+# The packages are signed with the build's throw-away package key, as the
+# vendor signs them, so that the run takes the verified path.
+#   responsive.sh SETUP.EXE UIDRIVER.EXE PORT WORK-DIR PACKAGE-KEY.key
 set -uo pipefail
-setup=$1 driver=$2 port=$3 work=$4
+setup=$1 driver=$2 port=$3 work=$4 package_key=$5
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
@@ -31,6 +33,7 @@ make_packages() {
   echo "readme of upgrade" >"$src/upgrade/readme.txt"
   (cd "$src/main" && zip -q -0 "$files/main.zip" ZEPHORA.EXE readme.txt)
   (cd "$src/upgrade" && zip -q "$files/upgrade.zip" readme.txt)
+  "$root/scripts/sign-package" --key "$package_key" "$files/main.zip" "$files/upgrade.zip" >/dev/null
 }
 
 serve() {  # serve slow|silent [RATE]

@@ -79,4 +79,33 @@ PY
   [ "$status" = 130 ] || { echo "exit status $status after Ctrl+C, expected 130" >&2; exit 1; }
   [ ! -e "$out/stopped.zip" ] || { echo "the stopped download left its file" >&2; exit 1; }
 fi
+
+# With package keys: a package signed by a carried key arrives whole, one
+# signed by another key leaves no file and says why. The keys are made here
+# and thrown away with $out.
+minisign -G -W -p "$out/vendor.pub" -s "$out/vendor.key" >/dev/null
+minisign -G -W -p "$out/other.pub" -s "$out/other.key" >/dev/null
+files="$dir/www/zephora/Files"
+trap 'rm -rf "$out"; rm -f "$files/main.zip.minisig" "$files/upgrade.zip.minisig"' EXIT
+sign() {  # sign KEY PACKAGE
+  minisign -S -s "$out/$1.key" -m "$files/$2" -x "$files/$2.minisig" \
+    -t "$(printf 'timestamp:0\tfile:%s\tsize:%s' "$2" "$(stat -c %s "$files/$2")")" >/dev/null
+}
+sign vendor main.zip
+sign other upgrade.zip
+$emulator "$fetch" --package-key "$(target "$out/vendor.pub")" \
+  "http://127.0.0.1:$nginx_port/zephora/Files/main.zip" "$(target "$out/signed.zip")"
+cmp "$out/signed.zip" "$files/main.zip"
+status=0
+message=$($emulator "$fetch" --package-key "$(target "$out/vendor.pub")" \
+  "http://127.0.0.1:$nginx_port/zephora/Files/upgrade.zip" "$(target "$out/refused.zip")" 2>&1) ||
+  status=$?
+[ "$status" = 1 ] || { echo "exit status $status, expected 1" >&2; exit 1; }
+[ "$(printf '%s' "$message" | tr -d '\r')" = "The package upgrade.zip is signed with an unknown key." ] ||
+  { echo "unexpected message: $message" >&2; exit 1; }
+[ ! -e "$out/refused.zip" ] || { echo "a refused package was left" >&2; exit 1; }
+# Either of two carried keys.
+$emulator "$fetch" --package-key "$(target "$out/vendor.pub")" --package-key "$(target "$out/other.pub")" \
+  "http://127.0.0.1:$nginx_port/zephora/Files/upgrade.zip" "$(target "$out/either.zip")"
+cmp "$out/either.zip" "$files/upgrade.zip"
 echo "fetch ok"
