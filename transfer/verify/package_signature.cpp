@@ -29,6 +29,7 @@ void InitialiseSodium() {
 
 PackageSignatureCheck::PackageSignatureCheck(std::span<const PublicKey> keys,
                                              std::string_view packageName)
+    // libsodium first: it picks the hash's implementation for this processor.
     : keys_(keys), packageName_(packageName), hash_((InitialiseSodium(), kHashSize)) {}
 
 SignatureFault PackageSignatureCheck::Accept(std::string_view signatureFile) {
