@@ -29,10 +29,8 @@ void InitialiseSodium() {
 
 PackageSignatureCheck::PackageSignatureCheck(std::span<const PublicKey> keys,
                                              std::string_view packageName)
-    : keys_(keys), packageName_(packageName) {
-  InitialiseSodium();
-  crypto_generichash_init(&hash_, nullptr, 0, kHashSize);
-}
+    // libsodium first: it picks the hash's implementation for this processor.
+    : keys_(keys), packageName_(packageName), hash_((InitialiseSodium(), kHashSize)) {}
 
 SignatureFault PackageSignatureCheck::Accept(std::string_view signatureFile) {
   if (ParseSignature(signatureFile, signature_) != FormatFault::None)
@@ -81,7 +79,7 @@ SignatureFault PackageSignatureCheck::Allows(std::int64_t total) const {
 SignatureFault PackageSignatureCheck::Add(const void* data, std::size_t size) {
   if (Allows(added_ + static_cast<std::int64_t>(size)) != SignatureFault::None)
     return SignatureFault::TooLarge;
-  crypto_generichash_update(&hash_, static_cast<const unsigned char*>(data), size);
+  hash_.Update(data, size);
   added_ += static_cast<std::int64_t>(size);
   return SignatureFault::None;
 }
@@ -90,7 +88,7 @@ SignatureFault PackageSignatureCheck::Finish() {
   if (!key_)
     return SignatureFault::Invalid;
   unsigned char hash[kHashSize];
-  crypto_generichash_final(&hash_, hash, sizeof hash);
+  hash_.Final(hash, sizeof hash);
   if (crypto_sign_verify_detached(signature_.signature.data(), hash, sizeof hash,
                                   key_->key.data()) != 0) {
     return SignatureFault::Altered;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "transfer/verify/background_hash.h"
 #include "transfer/verify/signature_format.h"
 
 namespace zephora::verify {
@@ -30,7 +31,8 @@ using PackageKeys = std::vector<PublicKey>;
 
 // One package's check. Accept() takes the signature file; when it holds,
 // Add() takes the package's bytes in order, refusing any past the signed
-// size, and Finish() checks them.
+// size, and Finish() checks them. The bytes are hashed on a second thread
+// while the next ones arrive; destroying a check unfinished stops it.
 class PackageSignatureCheck {
  public:
   PackageSignatureCheck(std::span<const PublicKey> keys, std::string_view packageName);
@@ -58,7 +60,7 @@ class PackageSignatureCheck {
   Signature signature_;
   std::optional<std::int64_t> signedSize_;
   std::int64_t added_ = 0;
-  crypto_generichash_state hash_;
+  BackgroundHash hash_;
 };
 
 // The keys built into a program: key lines of .pub files separated by ",".

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/exception.h"
+#include "platform/turns.h"
 #include "tests/support/test_support.h"
 #include "tests/transfer/http/scripted_server.h"
 #include "transfer/verify/package_signature.h"
@@ -295,6 +297,114 @@ TEST_F(PackageSignatureTest, ReadsKeysAsTheSigningToolWritesThem) {
   EXPECT_EQ(verify::ParsePublicKeyFile(file.substr(file.find('\n') + 1), parsed),
             FormatFault::LineStructure);
   EXPECT_EQ(verify::ParsePublicKeyLine(line + "=", parsed), FormatFault::Base64);
+}
+
+// Several of the hasher's buffers, and not a whole number of them.
+const std::size_t kLargePackage = 5 * verify::BackgroundHash::kBufferSize + 12345;
+
+// Feeds `bytes` to `check` in pieces of the sizes given, round and round.
+verify::SignatureFault AddInPieces(verify::PackageSignatureCheck& check, const std::string& bytes,
+                                   const std::vector<std::size_t>& sizes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    for (const std::size_t size : sizes) {
+      const std::size_t piece = std::min(size, bytes.size() - at);
+      if (const verify::SignatureFault fault = check.Add(bytes.data() + at, piece);
+          fault != verify::SignatureFault::None) {
+        return fault;
+      }
+      at += piece;
+    }
+  }
+  return verify::SignatureFault::None;
+}
+
+TEST_F(PackageSignatureTest, HashesALargePackageInAnyPiecesInOrder) {
+  using verify::SignatureFault;
+  const std::string large = PackageBytes(kLargePackage, 11);
+  const std::string signature = SignPackage(large);
+  std::string altered = large;
+  altered[3 * verify::BackgroundHash::kBufferSize + 17] ^= 1;
+  // Two neighbouring bytes swapped: the same bytes, in another order.
+  std::string swapped = large;
+  std::swap(swapped[verify::BackgroundHash::kBufferSize - 1],
+            swapped[verify::BackgroundHash::kBufferSize]);
+  ASSERT_NE(swapped, large);
+  const verify::PublicKey keys[] = {Key("vendor")};
+  const std::vector<std::vector<std::size_t>> pieceSizes = {{32768},
+                                                            {1},
+                                                            {7, 4096, 1, 65536, 300000, 13},
+                                                            {verify::BackgroundHash::kBufferSize},
+                                                            {kLargePackage}};
+  for (const auto& sizes : pieceSizes) {
+    const std::string name = "pieces from " + std::to_string(sizes.front());
+    const std::vector<std::pair<const std::string*, SignatureFault>> packages = {
+        {&large, SignatureFault::None},
+        {&altered, SignatureFault::Altered},
+        {&swapped, SignatureFault::Altered}};
+    for (const auto& [bytes, expected] : packages) {
+      verify::PackageSignatureCheck check(keys, "main.zip");
+      ASSERT_EQ(check.Accept(signature), SignatureFault::None);
+      ASSERT_EQ(AddInPieces(check, *bytes, sizes), SignatureFault::None) << name;
+      EXPECT_EQ(check.Finish(), expected) << name;
+    }
+  }
+}
+
+TEST_F(PackageSignatureTest, StopsHashingWhenACheckEndsUnfinished) {
+  using verify::SignatureFault;
+  const std::string large = PackageBytes(kLargePackage, 13);
+  const std::string signature = SignPackage(large);
+  const verify::PublicKey keys[] = {Key("vendor")};
+  // Ended at each point a stop or a failed write could leave it: before
+  // any byte, with buffers queued, and refused past the signed size.
+  for (const std::size_t upTo :
+       {std::size_t{0}, std::size_t{1}, kLargePackage / 2, kLargePackage}) {
+    verify::PackageSignatureCheck check(keys, "main.zip");
+    ASSERT_EQ(check.Accept(signature), SignatureFault::None);
+    ASSERT_EQ(AddInPieces(check, large.substr(0, upTo), {32768}), SignatureFault::None);
+  }
+  verify::PackageSignatureCheck check(keys, "main.zip");
+  ASSERT_EQ(check.Accept(signature), SignatureFault::None);
+  EXPECT_EQ(AddInPieces(check, large + "x", {1 << 20}), SignatureFault::TooLarge);
+}
+
+TEST_F(PackageSignatureTest, FetchesALargePackageHashedAlongside) {
+  const std::string large = PackageBytes(kLargePackage, 17);
+  const std::string signature = SignPackage(large);
+  EXPECT_EQ(Fetch(signature, large), u"");
+  EXPECT_TRUE(test::ReadFile(target) == large);
+  std::filesystem::remove(target);
+  std::string altered = large;
+  altered[kLargePackage - 1] ^= 0x80;
+  EXPECT_EQ(Fetch(signature, altered), u"The package main.zip was changed after it was signed.");
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(PackageSignatureTest, StopsMidPackageWhenTheWindowAsks) {
+  const std::string large = PackageBytes(kLargePackage, 19);
+  const std::string signature = SignPackage(large);
+  // A pause once a few buffers are on their way to the hasher, where the
+  // window asks to stop.
+  const std::size_t sent = 3 * verify::BackgroundHash::kBufferSize + 1000;
+  const std::string reply = Ok(large);
+  const std::size_t head = reply.size() - large.size();
+  ScriptedServer server(
+      {{Ok(signature)},
+       {reply.substr(0, head + sent), ScriptStep::After::Keep, 500, reply.substr(head + sent)}});
+  THttpClient client;
+  std::int64_t received = 0;
+  client.OnWork = [&](std::int64_t done, std::int64_t) { received = done; };
+  client.OnTurn = [&] { return received < static_cast<std::int64_t>(sent); };
+  EXPECT_THROW(DownloadSignedUrl(client,
+                                 FromUtf8("http://127.0.0.1:" + std::to_string(server.Port()) +
+                                          "/zephora/Files/main.zip"),
+                                 test::ToText(target), {Key("vendor")}),
+               TStopped);
+  client.Disconnect();
+  server.Finish();
+  EXPECT_EQ(received, static_cast<std::int64_t>(sent));
+  EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST(TrustedCommentField, FindsTabSeparatedFieldsByExactName) {
