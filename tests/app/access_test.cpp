@@ -25,15 +25,24 @@ namespace {
 using test::DialogAnswerer;
 using test::SeenDialog;
 
-// The question window of this process: ctest runs other wizards beside this
-// one on the same desktop, whose questions FindWindowW would find as well.
-HWND FindOwnQuestion() {
-  for (HWND window = FindWindowExW(nullptr, nullptr, kConfirmDialogClass, nullptr);
-       window != nullptr; window = FindWindowExW(nullptr, window, kConfirmDialogClass, nullptr)) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId())
-      return window;
+constexpr wchar_t kQuestionText[] = L"De installatie is niet voltooid.\rBent u zeker ?";
+
+// The question window of this process, once its text is there (the window
+// exists a moment before its children do), or null after ten seconds.
+// ctest runs other wizards beside this one on the same desktop, whose
+// questions FindWindowW would find as well.
+HWND WaitForOwnQuestion() {
+  for (int i = 0; i < 500; ++i) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, kConfirmDialogClass, nullptr);
+         window != nullptr; window = FindWindowExW(nullptr, window, kConfirmDialogClass, nullptr)) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(window, &process);
+      if (process == GetCurrentProcessId() &&
+          FindWindowExW(window, nullptr, L"Static", kQuestionText) != nullptr) {
+        return window;
+      }
+    }
+    Sleep(20);
   }
   return nullptr;
 }
@@ -191,17 +200,11 @@ TEST_F(Contrast, TheQuestionsTextTakesTheDialogsPairOfColours) {
     ColourAnswer answer{};
   } seen;
   std::thread asker([&seen] {
-    HWND dialog = nullptr;
-    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
-      dialog = FindOwnQuestion();
-      if (dialog == nullptr)
-        Sleep(20);
-    }
+    const HWND dialog = WaitForOwnQuestion();
     if (dialog == nullptr)
       return;
-    HWND text = FindWindowExW(dialog, nullptr, L"Static",
-                              L"De installatie is niet voltooid.\rBent u zeker ?");
-    seen.found = text != nullptr;
+    const HWND text = FindWindowExW(dialog, nullptr, L"Static", kQuestionText);
+    seen.found = true;
     seen.answer = AskColours(dialog, WM_CTLCOLORSTATIC, text);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
   });
@@ -375,12 +378,7 @@ TEST_F(Keyboard, AScreenReaderIsToldTheQuestionIsADialogAndReadsItsText) {
   } seen;
   std::thread reader([&seen] {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    HWND dialog = nullptr;
-    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
-      dialog = FindOwnQuestion();
-      if (dialog == nullptr)
-        Sleep(20);
-    }
+    const HWND dialog = WaitForOwnQuestion();
     IAccessible* accessible = nullptr;
     if (dialog != nullptr && SUCCEEDED(AccessibleObjectFromWindow(
                                  dialog, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
