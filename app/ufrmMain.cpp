@@ -372,6 +372,15 @@ void TfrmMain::PressButton(HWND button) {
   }
 }
 
+bool TfrmMain::RestoreFocus(HWND control) {
+  if (control == nullptr || !IsChild(Handle(), control) || !IsWindowVisible(control) ||
+      !IsWindowEnabled(control)) {
+    return false;
+  }
+  SetFocus(control);
+  return true;
+}
+
 bool TfrmMain::TranslateDialogMessage(MSG& message) {
   HWND window = Handle();
   return window != nullptr && IsDialogMessageW(window, &message) != FALSE;
@@ -415,9 +424,6 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::btNEXTClick() {
-  // Only Cancel answers while the run goes on.
-  if (running_)
-    return;
   const int page = PageIndex();
   if (page == kProxySettings) {
     RunInstallation();
@@ -440,9 +446,8 @@ void TfrmMain::btCANCELClick() {
       stopRequested_ = true;
     else
       ShowEndPage(kAbort);
-  } else if (focus != nullptr && IsChild(Handle(), focus) && IsWindowVisible(focus) &&
-             IsWindowEnabled(focus)) {
-    SetFocus(focus);
+  } else {
+    (void)RestoreFocus(focus);
   }
 }
 
@@ -539,14 +544,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return Default(message, wParam, lParam);
       }
       const LRESULT result = Default(message, wParam, lParam);
-      if (GetFocus() == Handle() || GetFocus() == nullptr) {
-        if (savedFocus_ != nullptr && IsChild(Handle(), savedFocus_) &&
-            IsWindowVisible(savedFocus_) && IsWindowEnabled(savedFocus_)) {
-          SetFocus(savedFocus_);
-        } else {
-          FocusPage();
-        }
-      }
+      if ((GetFocus() == Handle() || GetFocus() == nullptr) && !RestoreFocus(savedFocus_))
+        FocusPage();
       return result;
     }
     case WM_CLOSE:

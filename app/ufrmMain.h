@@ -79,8 +79,6 @@ class TfrmMain : public Window {
   void rbSERVERClick();
   // The work of Next on the proxy page (app/install_run.cpp).
   void RunInstallation();
-  // Whether the installation run is going on.
-  bool Running() const { return running_; }
   // The run's turn: the window handles what is queued for it (painting,
   // Cancel and its question); false once the user has chosen to stop.
   bool Turn();
@@ -157,6 +155,9 @@ class TfrmMain : public Window {
   // A press of one of the bar's buttons, by mouse or keyboard; a button
   // hidden or disabled takes none.
   void PressButton(HWND button);
+  // The focus back on `control` when it is still one of the window's and
+  // takes input; false when it is not.
+  bool RestoreFocus(HWND control);
 
   // The progress bar's position for `fraction` (0 to 1) of the part of the
   // run from `from` to `to` (bar units); the bar never moves back.

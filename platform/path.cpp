@@ -61,9 +61,16 @@ Text IncludeTrailingSeparator(TextView folder) {
 }
 
 Text JoinPath(TextView folder, TextView name) {
-  if (folder.empty())
-    return Text(name);
-  return IncludeTrailingSeparator(folder) + Text(name);
+  Text out;
+  JoinPathInto(out, folder, name);
+  return out;
+}
+
+void JoinPathInto(Text& out, TextView folder, TextView name) {
+  out.assign(folder);
+  if (!out.empty() && !IsPathSeparator(out.back()))
+    out += kPathSeparator;
+  out += name;
 }
 
 }  // namespace zephora

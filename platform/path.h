@@ -25,6 +25,8 @@ Text IncludeTrailingSeparator(TextView folder);
 // `name` inside `folder`, with one separator between them; without a folder
 // the name stands alone.
 Text JoinPath(TextView folder, TextView name);
+// The same into `out`, whose storage is used again.
+void JoinPathInto(Text& out, TextView folder, TextView name);
 
 // The form in which Windows' file functions take `path` whatever its length:
 // an absolute local path ("C:\...") or network path ("\\server\share\...")

@@ -10,41 +10,31 @@
 #include "transfer/http/status_text.h"
 
 namespace zephora {
-namespace {
+int FileDestination::Write(const void* data, std::size_t size) {
+  if (const int error = file_.Write(data, size))
+    return error;
+  written_ += static_cast<std::int64_t>(size);
+  return 0;
+}
 
-// The package file as the body's destination, from its start.
-class FileDestination : public http::IBodyDestination {
- public:
-  explicit FileDestination(File& file) : file_(file) {}
+int FileDestination::Reserve(std::int64_t length) {
+  if (const int error = file_.SetSize(written_ + length))
+    return error;
+  return file_.Seek(written_);
+}
 
-  int Write(const void* data, std::size_t size) override {
-    if (const int error = file_.Write(data, size))
-      return error;
-    written_ += static_cast<std::int64_t>(size);
-    return 0;
-  }
-  int Reserve(std::int64_t length) override {
-    if (const int error = file_.SetSize(written_ + length))
-      return error;
-    return file_.Seek(written_);
-  }
-  int Truncate() override { return file_.SetSize(written_); }
-
- private:
-  File& file_;
-  std::int64_t written_ = 0;
-};
-
-}  // namespace
-
-void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
-  File file;
+void CreateDownloadFile(File& file, const Text& fileName) {
   if (const int error = file.Open(fileName, FileMode::CreateExclusive)) {
     throw Exception(FormatResString(http::SCannotCreateFile,
                                     {fileName, TrimErrorText(SystemErrorText(error))}));
   }
+}
+
+void DownloadUrl(THttpClient& client, const Text& url, const Text& fileName) {
+  File file;
+  CreateDownloadFile(file, fileName);
   // `file` closes itself however this ends.
-  client.Request.UserAgent = u"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)";
+  client.Request.UserAgent = kDownloadUserAgent;
   FileDestination destination(file);
   try {
     client.Get(url, destination);

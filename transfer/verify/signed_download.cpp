@@ -4,14 +4,11 @@
 #include <string>
 #include <utility>
 
-#include "i18n/format.h"
 #include "i18n/translation.h"
 #include "platform/exception.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
-#include "platform/system_error.h"
 #include "transfer/http/download_file.h"
-#include "transfer/http/http_texts.h"
 #include "transfer/verify/verify_texts.h"
 
 namespace zephora {
@@ -61,27 +58,21 @@ class CheckedFileDestination : public http::IBodyDestination {
   int Write(const void* data, std::size_t size) override {
     if ((fault_ = check_.Add(data, size)) != SignatureFault::None)
       return kStopReading;
-    if (const int error = file_.Write(data, size))
-      return error;
-    written_ += static_cast<std::int64_t>(size);
-    return 0;
+    return file_.Write(data, size);
   }
   int Reserve(std::int64_t length) override {
-    if ((fault_ = check_.Allows(written_ + length)) != SignatureFault::None)
+    if ((fault_ = check_.Allows(file_.Written() + length)) != SignatureFault::None)
       return kStopReading;
-    if (const int error = file_.SetSize(written_ + length))
-      return error;
-    return file_.Seek(written_);
+    return file_.Reserve(length);
   }
-  int Truncate() override { return file_.SetSize(written_); }
+  int Truncate() override { return file_.Truncate(); }
 
   SignatureFault Fault() const { return fault_; }
 
  private:
-  File& file_;
+  FileDestination file_;
   verify::PackageSignatureCheck& check_;
   SignatureFault fault_ = SignatureFault::None;
-  std::int64_t written_ = 0;
 };
 
 Text LastPart(const Text& url) {
@@ -94,7 +85,7 @@ Text LastPart(const Text& url) {
 void DownloadSignedUrl(THttpClient& client, const Text& url, const Text& fileName,
                        const verify::PackageKeys& keys) {
   const Text package = LastPart(url);
-  client.Request.UserAgent = u"Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)";
+  client.Request.UserAgent = kDownloadUserAgent;
 
   SignatureDestination signatureFile;
   {
@@ -120,10 +111,7 @@ void DownloadSignedUrl(THttpClient& client, const Text& url, const Text& fileNam
   }
 
   File file;
-  if (const int error = file.Open(fileName, FileMode::CreateExclusive)) {
-    throw Exception(FormatResString(http::SCannotCreateFile,
-                                    {fileName, TrimErrorText(SystemErrorText(error))}));
-  }
+  CreateDownloadFile(file, fileName);
   // Whatever goes wrong from here, no byte of the package may stay behind
   // for anyone to unpack or run.
   try {

@@ -113,15 +113,11 @@ class HoleWriter {
 
 }  // namespace
 
-TextView LastNameComponent(TextView storedName) {
+TextView TargetName(TextView storedName) {
   std::size_t i = storedName.size();
   while (i > 0 && !IsNameSeparator(storedName[i - 1]))
     --i;
   return storedName.substr(i);
-}
-
-Text TargetName(TextView storedName) {
-  return Text(LastNameComponent(storedName));
 }
 
 bool IsUnsafeFileName(TextView name) {
@@ -154,7 +150,7 @@ bool MatchesMask(TextView storedName, TextView mask) {
     --split;
   const TextView maskFolder = mask.substr(0, split);
   const TextView maskName = mask.substr(split);
-  const Text last = TargetName(name);
+  const TextView last = TargetName(name);
   if (last.empty())
     return false;
   if (!maskFolder.empty()) {
@@ -166,7 +162,7 @@ bool MatchesMask(TextView storedName, TextView mask) {
   if (WildcardMatch(last, maskName))
     return true;
   // "x.*" also stands for "x" without an extension.
-  return maskName.size() >= 2 && maskName.ends_with(u".*") && last.find(u'.') == Text::npos &&
+  return maskName.size() >= 2 && maskName.ends_with(u".*") && last.find(u'.') == TextView::npos &&
          WildcardMatch(last, maskName.substr(0, maskName.size() - 2));
 }
 
@@ -290,7 +286,7 @@ void TUnZipper::ExtractFiles(const Text& mask) {
   for (const CentralEntry& entry : entries_) {
     if (!turns.Pass())
       break;
-    const TextView name = LastNameComponent(entry.name);
+    const TextView name = TargetName(entry.name);
     if (entry.isDirectory || name.empty()) {
       // No folder is created and no file can take the data: data that an
       // entry carries would be lost without a word.
@@ -301,10 +297,7 @@ void TUnZipper::ExtractFiles(const Text& mask) {
     if (!everything && !MatchesMask(entry.name, mask))
       continue;
     // One path buffer for all entries.
-    target_.assign(folder_);
-    if (!target_.empty() && !IsPathSeparator(target_.back()))
-      target_ += kPathSeparator;
-    target_ += name;
+    JoinPathInto(target_, folder_, name);
     if (!ExtractEntry(entry, target_, holdWaits))
       failed_.push_back(entry.name);
   }
@@ -314,7 +307,7 @@ void TUnZipper::ExtractFiles(const Text& mask) {
 
 bool TUnZipper::ExtractEntry(const CentralEntry& entry, const Text& target, HoldWaits& holdWaits) {
   // Everything that can be known before the target is touched.
-  const TextView name = LastNameComponent(entry.name);
+  const TextView name = TargetName(entry.name);
   if (IsUnsafeFileName(name))
     return false;
   if ((entry.versionNeeded & 0xFF) > 63)

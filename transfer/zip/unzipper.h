@@ -83,9 +83,7 @@ class TUnZipper {
 
 // The last name component of a stored name: everything up to the last "/",
 // "\" or ":" is dropped.
-Text TargetName(TextView storedName);
-// The same, as a part of the stored name.
-TextView LastNameComponent(TextView storedName);
+TextView TargetName(TextView storedName);
 // Whether a file name would open a device or another file on Windows:
 // reserved device names (with or without an extension; COM and LPT with a
 // digit, superscript 1 to 3 included), a trailing dot or blank, characters

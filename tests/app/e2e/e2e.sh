@@ -15,7 +15,7 @@ package_key=$9
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
-. "$here/end_setup.sh"
+. "$here/drive_setup.sh"
 server="$root/scripts/package-server"
 state="$root/build/wine"
 prefix="$state/prefix"
@@ -62,29 +62,12 @@ clean_install() {
   find "$state/home" "$prefix/drive_c/users" -name ZEPHORA.lnk -delete 2>/dev/null
 }
 
-# Runs SETUP.EXE and the driver with the given steps; the driver's report
-# lands in $work/driver.log. The wizard runs in language "C", which has no
-# catalog, so it shows the texts as the code has them, unless $user_locale
-# names the user's locale (LANG would take precedence over it).
+# Runs SETUP.EXE and the driver with the given steps (drive_setup), with
+# the packages served signed unless a case serves signatures of its own; in
+# language "C" unless $user_locale names the user's locale.
 drive() {
   [ -n "${own_signatures:-}" ] || sign_served
-  if [ -n "${user_locale:-}" ]; then
-    env -u LANG LC_ALL="$user_locale.UTF-8" "$wine_run" "$setup" >/dev/null 2>&1 &
-  else
-    LANG=C.UTF-8 "$wine_run" "$setup" >/dev/null 2>&1 &
-  fi
-  local setup_pid=$!
-  "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
-  local rc=$?
-  end_setup $setup_pid
-  return $rc
-}
-
-check() {  # check DESCRIPTION COMMAND...
-  if ! "${@:2}"; then
-    echo "  not as expected: $1"
-    return 1
-  fi
+  drive_setup "${user_locale:-}" "$@"
 }
 
 run_case() {  # run_case NAME FUNCTION

@@ -9,7 +9,7 @@ set -uo pipefail
 setup=$1 driver=$2 port=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../../scripts/wine-run"
-. "$here/end_setup.sh"
+. "$here/drive_setup.sh"
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -29,16 +29,12 @@ abort_state="page=Abort front=Finish cancel=hidden next=disabled"
 check_language() {
   local locale=$1 caption=$2 question=$3 buttons=$4 error=$5
   echo "== $locale"
-  # LANG would take precedence over the user locale that LC_ALL gives Wine.
-  env -u LANG LC_ALL="$locale.UTF-8" "$wine_run" "$setup" >/dev/null 2>&1 &
-  local setup_pid=$!
-  "$wine_run" "$driver" wait-page Start click "&Annuleer" \
+  drive_setup "$locale" wait-page Start click "&Annuleer" \
     expect-dialog "$caption" "$question" "$buttons" snap "$work/question.bmp" confirm no \
     click "Volgende >" wait-page Locatie click "Volgende >" wait-page ProxySettings \
     click "Volgende >" expect-dialog "Setup" "$error" "OK" snap "$work/error.bmp" error-any \
-    expect-state "$abort_state" click "Voltooien" wait-closed >"$work/driver.log" 2>&1
+    expect-state "$abort_state" click "Voltooien" wait-closed
   local rc=$?
-  end_setup $setup_pid
   if [ $rc = 0 ]; then
     for shot in question error; do
       convert "$work/$shot.bmp" -define png:exclude-chunk=date,time "$screens/$shot-$locale.png"

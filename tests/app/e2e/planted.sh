@@ -21,7 +21,7 @@ set -uo pipefail
 setup=$1 driver=$2 port=$3 work=$4 cc=$5 source=$6 artifacts=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../../scripts/wine-run"
-. "$here/end_setup.sh"
+. "$here/drive_setup.sh"
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)

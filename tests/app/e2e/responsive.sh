@@ -12,7 +12,7 @@ setup=$1 driver=$2 port=$3 work=$4 package_key=$5
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 wine_run="$root/scripts/wine-run"
-. "$here/end_setup.sh"
+. "$here/drive_setup.sh"
 state="$root/build/wine"
 prefix="$state/prefix"
 install="$prefix/drive_c/ZEPHORA"
@@ -64,22 +64,6 @@ clean_install() {
   find "$state/home" "$prefix/drive_c/users" -name ZEPHORA.lnk -delete 2>/dev/null
 }
 
-drive() {
-  LANG=C.UTF-8 "$wine_run" "$setup" >/dev/null 2>&1 &
-  local setup_pid=$!
-  "$wine_run" "$driver" "$@" >"$work/driver.log" 2>&1
-  local rc=$?
-  end_setup $setup_pid
-  return $rc
-}
-
-check() {  # check DESCRIPTION COMMAND...
-  if ! "${@:2}"; then
-    echo "  not as expected: $1"
-    return 1
-  fi
-}
-
 run_case() {  # run_case NAME FUNCTION
   cases=$((cases + 1))
   echo "== $1"
@@ -108,7 +92,7 @@ no_leftovers() {
 case_slow_with_cancel_no() {
   clean_install
   serve slow $((1024 * 1024)) &&
-    drive "${start_run[@]}" probe bar=100 click-now "&Annuleer" \
+    drive_setup "" "${start_run[@]}" probe bar=100 click-now "&Annuleer" \
       confirm no probe for=1000 expect-state "page=InstallMain front=Next cancel=visible next=disabled" \
       probe Einde 120000 \
       expect-state "page=Einde front=Finish cancel=hidden next=disabled" \
@@ -125,7 +109,7 @@ case_slow_with_cancel_no() {
 case_silent_cancel_yes() {
   clean_install
   serve silent &&
-    drive "${start_run[@]}" probe for=3000 click-now "&Annuleer" confirm yes probe Abort 1000 \
+    drive_setup "" "${start_run[@]}" probe for=3000 click-now "&Annuleer" confirm yes probe Abort 1000 \
       expect-state "$abort_state" click "Voltooien" wait-closed &&
     check "nothing installed" test -z "$(ls -A "$install" 2>/dev/null)" &&
     no_leftovers
@@ -135,7 +119,7 @@ case_silent_cancel_yes() {
 case_silent_close_box_yes() {
   clean_install
   serve silent &&
-    drive "${start_run[@]}" probe for=1000 close-box \
+    drive_setup "" "${start_run[@]}" probe for=1000 close-box \
       expect-dialog "WAARSCHUWING" "De installatie is niet voltooid.\rBent u zeker ?" "&Yes|&No" \
       confirm yes probe Abort 1000 expect-state "$abort_state" click "Voltooien" wait-closed &&
     check "nothing installed" test -z "$(ls -A "$install" 2>/dev/null)" &&
@@ -147,7 +131,7 @@ case_silent_close_box_yes() {
 case_silent_log_off() {
   clean_install
   serve silent &&
-    drive "${start_run[@]}" probe for=1000 end-session probe Abort 1000 \
+    drive_setup "" "${start_run[@]}" probe for=1000 end-session probe Abort 1000 \
       expect-state "$abort_state" click "Voltooien" wait-closed &&
     check "asked to wait" grep -q '^may end: no' "$work/driver.log" &&
     check "nothing installed" test -z "$(ls -A "$install" 2>/dev/null)" &&
@@ -162,7 +146,7 @@ case_cancel_yes_while_unpacking() {
   head -c 3000000 /dev/urandom >"$work/old.exe"
   cp "$work/old.exe" "$install/ZEPHORA.EXE"
   serve slow $((1024 * 1024 * 1024)) &&
-    drive "${start_run[@]}" probe bar=285 click-now "&Annuleer" confirm yes probe Abort 5000 \
+    drive_setup "" "${start_run[@]}" probe bar=285 click-now "&Annuleer" confirm yes probe Abort 5000 \
       expect-state "$abort_state" click "Voltooien" wait-closed &&
     check "old program whole" cmp -s "$work/old.exe" "$install/ZEPHORA.EXE" &&
     no_leftovers
