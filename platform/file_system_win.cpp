@@ -13,6 +13,14 @@ int LastError() {
   return static_cast<int>(GetLastError());
 }
 
+// "~zph" and `value` in eight hex digits, ".tmp".
+Text TempFileName(DWORD value) {
+  Text name = u"~zph00000000.tmp";
+  for (int digit = 11; digit >= 4; --digit, value >>= 4)
+    name[digit] = u"0123456789abcdef"[value & 0xF];
+  return name;
+}
+
 // Opens the file for `access` while sharing everything, so that the look
 // stands in no one's way, and closes it at once; the error, or 0.
 int ProbeOpen(const std::wstring& path, DWORD access) {
@@ -38,9 +46,7 @@ int CreateTempFile(const Text& folder, File& file, Text& path) {
   const DWORD seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const DWORD value = seed + static_cast<DWORD>(InterlockedIncrement(&counter)) * 40503u;
-    wchar_t name[32];
-    wsprintfW(name, L"~zph%08lx.tmp", static_cast<unsigned long>(value));
-    path = folder + FromWide(name);
+    path = folder + TempFileName(value);
     const int error = file.Open(path, FileMode::CreateNewWriteShareRead);
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
       return error;

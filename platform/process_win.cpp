@@ -35,7 +35,17 @@ std::uint64_t CurrentThreadId() {
 }
 
 void ShowPlainMessageBox(const Text& caption, const Text& text) {
-  MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_OK);
+  // Found when first needed: the console tools share this code, and a
+  // program that imports user32 pays for it at every start.
+  using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+  static const MessageBoxFunction show = [] {
+    const HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return user32 == nullptr ? nullptr
+                             : reinterpret_cast<MessageBoxFunction>(
+                                   reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
+  }();
+  if (show != nullptr)
+    show(nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_OK);
 }
 
 }  // namespace zephora

@@ -13,63 +13,56 @@
 #include "tools/console/progress.h"
 #include "transfer/zip/unpack_archive.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-#endif
-
+namespace zephora {
 namespace {
 
-// The package path as given, made absolute like the installation's own paths.
-bool PackageArgument(int argc, char** argv, zephora::Text& path) {
-#ifdef _WIN32
-  (void)argv;
-  int count = 0;
-  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr || count != 2 || argc != 2)
-    return false;
-  std::filesystem::path given(args[1]);
-  LocalFree(args);
-#else
-  if (argc != 2)
-    return false;
-  std::filesystem::path given(argv[1]);
-#endif
-  if (given.empty()) {
-    path.clear();
-    return true;
-  }
-  std::error_code ignored;
-  const std::u16string text = std::filesystem::absolute(given, ignored).u16string();
-  path.assign(text.begin(), text.end());
-  return true;
+int Usage() {
+  std::fputs("usage: unpack PACKAGE\n", stderr);
+  return 2;
 }
 
-}  // namespace
+// The package path as given, made absolute like the installation's own paths.
+Text PackagePath(const std::filesystem::path& given) {
+  if (given.empty())
+    return Text();
+  std::error_code ignored;
+  const std::u16string text = std::filesystem::absolute(given, ignored).u16string();
+  return Text(text.begin(), text.end());
+}
 
-int main(int argc, char** argv) {
-  zephora::Text package;
-  if (!PackageArgument(argc, argv, package)) {
-    std::fputs("usage: unpack PACKAGE\n", stderr);
-    return 2;
-  }
+int Run(const std::filesystem::path& given) {
+  const Text package = PackagePath(given);
   // The messages in the user's language, as the wizard would show them.
-  const zephora::TranslationLayer translation;
-  zephora::TUnZipper unzipper;
-  zephora::CatchInterrupt();
-  unzipper.OnTurn = [] { return !zephora::Interrupted(); };
+  const TranslationLayer translation;
+  TUnZipper unzipper;
+  CatchInterrupt();
+  unzipper.OnTurn = [] { return !Interrupted(); };
   try {
-    zephora::ProgressLine progress;
+    ProgressLine progress;
     unzipper.OnProgress = [&](std::uint64_t done, std::uint64_t total) {
       progress.Show(static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
     };
-    zephora::UnpackArchive(unzipper, package);
-  } catch (const zephora::TStopped&) {
+    UnpackArchive(unzipper, package);
+  } catch (const TStopped&) {
     return 130;
-  } catch (const zephora::Exception& e) {
-    zephora::PrintLine(stderr, e.Message());
+  } catch (const Exception& e) {
+    PrintLine(stderr, e.Message());
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+}  // namespace zephora
+
+// The C library splits the command line: a Windows program that asked the
+// shell to do it would load shell32 and user32 at every start.
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
+  if (argc != 2)
+    return zephora::Usage();
+  return zephora::Run(argv[1]);
 }
