@@ -9,6 +9,7 @@
 
 #include "i18n/appended_catalogs.h"
 #include "i18n/errors.h"
+#include "i18n/executable_image.h"
 #include "platform/byte_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -24,19 +25,19 @@ char16_t FoldForPath(char16_t c) {
   return c == u'/' ? u'\\' : AsciiUpper(c);
 }
 
-// Offsets of the first occurrences of both markers (-1 for one that is
-// absent), found in one pass over the file: it is read in blocks of 100000
-// bytes, each searched together with the last bytes of the block before it,
-// so that a marker across a block boundary is found as well.
-void FindMarkers(File& file, std::int64_t& begin, std::int64_t& end) {
+// Offsets of the first occurrences of both markers from `from` on (-1 for
+// one that is absent), found in one pass over the file: it is read in blocks
+// of 100000 bytes, each searched together with the last bytes of the block
+// before it, so that a marker across a block boundary is found as well.
+void FindMarkers(File& file, std::int64_t from, std::int64_t& begin, std::int64_t& end) {
   begin = end = -1;
-  if (file.Seek(0) != 0)
+  if (file.Seek(from) != 0)
     return;
   const std::string beginMarker = BeginMarker(), endMarker = EndMarker();
   constexpr size_t kCarried = kMarkerLength - 1;  // too short to hold a whole marker
   std::vector<char> buffer(kCarried + kBlockSize);
   size_t carried = 0;
-  std::int64_t bufferStart = 0;  // file offset of buffer[0]
+  std::int64_t bufferStart = from;  // file offset of buffer[0]
   while (begin < 0 || end < 0) {
     size_t got = 0;
     if (file.Read(buffer.data() + carried, kBlockSize, got) != 0 || got == 0)
@@ -91,8 +92,11 @@ void TFileLocator::Analyze() {
   File file;
   if (file.Open(executable_, FileMode::ReadShareAll) != 0)
     return;
+  // No marker stands whole in a program of ours (see appended_catalogs.h),
+  // so the search starts where its image ends: a program without catalogs
+  // reads no more than its headers.
   std::int64_t begin = -1, end = -1;
-  FindMarkers(file, begin, end);
+  FindMarkers(file, ImageEnd(file), begin, end);
   if (begin <= 0 || end <= 0)
     return;
   const std::int64_t base = begin + static_cast<std::int64_t>(kMarkerLength);
