@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/system_library_win.h"
 #include "platform/wide.h"
 
 namespace zephora {
@@ -35,16 +36,11 @@ std::uint64_t CurrentThreadId() {
 }
 
 void ShowPlainMessageBox(const Text& caption, const Text& text) {
-  // Found when first needed: the console tools share this code, and a
+  // Loaded when first needed: the console tools share this code, and a
   // program that imports user32 pays for it at every start.
+  static const SystemLibrary user32(L"user32.dll");
   using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-  static const MessageBoxFunction show = [] {
-    const HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return user32 == nullptr ? nullptr
-                             : reinterpret_cast<MessageBoxFunction>(
-                                   reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
-  }();
-  if (show != nullptr)
+  if (const auto show = user32.Find<MessageBoxFunction>("MessageBoxW"))
     show(nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_OK);
 }
 
